@@ -1,0 +1,64 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+// Control code of every wave-driver message: device type sound (0x1D), function 3, buffered,
+// any access.
+constexpr DWORD IOCTL_WAV_MESSAGE = 0x001D000C;
+
+// Driver-specific message numbers of the audio driver behind "WAV1:".
+enum : DWORD {
+    AUDMSG_EQ_ENABLE = 111,     // dwParam1: 1 equalizer on, 0 off
+    AUDMSG_AGC_ENABLE = 112,    // dwParam1: 1 AGC on, 0 off
+    AUDMSG_AGC_LEVEL = 113,     // dwParam1: microphone gain level
+    AUDMSG_EQ_BAND_FIRST = 114, // band i is message 114 + i; dwParam1: level 0..15
+    AUDMSG_GET_HEADPHONE = 123, // answer in the 32-bit output word, non-zero when plugged in
+};
+
+// The record every message travels in: five little-endian 32-bit words.
+struct MMDRV_MESSAGE_PARAMS {
+    UINT32 uDeviceId;
+    UINT32 uMsg;
+    UINT32 dwUser;
+    UINT32 dwParam1;
+    UINT32 dwParam2;
+};
+static_assert(sizeof(MMDRV_MESSAGE_PARAMS) == 20, "the driver expects a 20-byte record");
+
+// Bands 0..4: 100Hz, 250Hz, 1KHz, 3.5KHz, 10KHz.
+constexpr int kBandCount = 5;
+
+inline bool IsValidBand(int nBand) { return nBand >= 0 && nBand < kBandCount; }
+
+// The channel to the audio driver: one synchronous driver message per setting, and the
+// headphone query. The two switches remember the last requested state so that repeating it
+// sends nothing.
+class CAudioDrv {
+public:
+    CAudioDrv() = default;
+    CAudioDrv(const CAudioDrv&) = delete;
+    CAudioDrv& operator=(const CAudioDrv&) = delete;
+
+    virtual ~CAudioDrv();
+    virtual BOOL Open();
+    virtual BOOL Close();
+    virtual BOOL SetEQEnable(BOOL bEnable);
+    virtual BOOL SetBandLevel(int nBand, int nLevel);
+    virtual BOOL SetAGCEnable(BOOL bEnable);
+    virtual BOOL SetAGCLevel(int nLevel);
+    virtual BOOL IsHeadphonePresent();
+    virtual BOOL SendDriverMessage(DWORD dwMsg, DWORD dwParam);
+
+    // Last requested switch states; requests, not states the driver confirmed.
+    BOOL m_bEQEnable = TRUE;
+    BOOL m_bAGCEnable = TRUE;
+
+protected:
+    // Read by the worker thread while the user-interface thread opens and closes it.
+    std::atomic<HANDLE> m_hDevice{nullptr};
+
+private:
+    BOOL CloseDevice();
+};

@@ -1,0 +1,161 @@
+#include "driver/AudioDrvThread.h"
+
+namespace {
+
+constexpr LONG kFlatLevel = 8;
+constexpr LONG kDefaultAGCLevel = 48;
+// Lets a burst of slider moves settle into one message per setting.
+constexpr DWORD kSettleMs = 100;
+
+} // namespace
+
+CAudioDrvThread::CAudioDrvThread() : m_nAGCLevel(kDefaultAGCLevel) {
+    for (auto& nBand : m_nBand)
+        nBand = kFlatLevel;
+}
+
+CAudioDrvThread::~CAudioDrvThread() { EndWorker(); }
+
+BOOL CAudioDrvThread::Open() {
+    if (!CAudioDrv::Open())
+        return FALSE;
+    m_bEnding = false;
+    const HANDLE hThread = ::CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+    if (!hThread)
+        return FALSE;
+    m_hThread.Reset(hThread);
+    return TRUE;
+}
+
+BOOL CAudioDrvThread::Close() {
+    EndWorker();
+    return CAudioDrv::Close();
+}
+
+// Closing the event does not end a wait on it on every platform, so the worker is woken with the
+// event already taken from it, which tells it to leave without a further pass. The event is
+// closed once the worker can no longer touch it.
+void CAudioDrvThread::EndWorker() {
+    m_bEnding = true;
+    const HANDLE hEvent = m_hEvent.exchange(nullptr);
+    if (hEvent)
+        ::SetEvent(hEvent);
+    if (m_hThread) {
+        ::WaitForSingleObject(m_hThread.Get(), INFINITE);
+        m_hThread.Reset();
+    }
+    if (hEvent)
+        ::CloseHandle(hEvent);
+}
+
+BOOL CAudioDrvThread::SetBandLevel(int nBand, int nLevel) {
+    if (!IsValidBand(nBand))
+        return FALSE;
+    return StoreLevel(m_nBand[nBand], nLevel);
+}
+
+BOOL CAudioDrvThread::SetAGCLevel(int nLevel) { return StoreLevel(m_nAGCLevel, nLevel); }
+
+// Stores a new live level and wakes the worker; an unchanged level costs only the comparison.
+BOOL CAudioDrvThread::StoreLevel(std::atomic<LONG>& live, int nLevel) {
+    const HANDLE hEvent = m_hEvent;
+    if (!hEvent)
+        return FALSE;
+    if (live != nLevel) {
+        live = nLevel;
+        ::SetEvent(hEvent);
+        ::Sleep(1); // lets the worker have the processor
+    }
+    return TRUE;
+}
+
+BOOL CAudioDrvThread::Kick() {
+    const HANDLE hEvent = m_hEvent;
+    return hEvent ? ::SetEvent(hEvent) : FALSE;
+}
+
+int CAudioDrvThread::GetBandLevel(int nBand) const {
+    return IsValidBand(nBand) ? m_nBand[nBand].load() : 0;
+}
+
+int CAudioDrvThread::GetAGCLevel() const { return m_nAGCLevel; }
+
+DWORD WINAPI CAudioDrvThread::ThreadProc(LPVOID pParam) {
+    if (pParam)
+        static_cast<CAudioDrvThread*>(pParam)->Run();
+    return 0;
+}
+
+BOOL CAudioDrvThread::Run() {
+    // The levels standing when the worker starts count as already applied.
+    AppliedLevels applied;
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        applied.nBand[nBand] = m_nBand[nBand];
+    applied.nAGCLevel = m_nAGCLevel;
+
+    const HANDLE hEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!hEvent)
+        return FALSE;
+    m_hEvent = hEvent;
+
+    while (!m_bEnding) {
+        if (::WaitForSingleObject(hEvent, INFINITE) != WAIT_OBJECT_0)
+            break;
+        if (!m_hEvent)
+            return TRUE; // EndWorker took the event and closes it
+        if (!m_hDevice)
+            break;
+        ::Sleep(kSettleMs);
+        ApplyChanges(applied);
+        if (!m_hEvent)
+            return TRUE;
+    }
+
+    // Leaving on its own, the worker closes its event unless EndWorker has taken it meanwhile.
+    HANDLE hOwn = hEvent;
+    if (m_hEvent.compare_exchange_strong(hOwn, nullptr))
+        ::CloseHandle(hEvent);
+    return TRUE;
+}
+
+void CAudioDrvThread::ApplyChanges(AppliedLevels& applied) {
+    ApplyAGCLevel(applied);
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        ApplyBandLevel(nBand, applied);
+}
+
+void CAudioDrvThread::ApplyAGCLevel(AppliedLevels& applied) {
+    const LONG nLevel = m_nAGCLevel;
+    if (nLevel == applied.nAGCLevel)
+        return;
+    if (CAudioDrv::SetAGCLevel(nLevel)) {
+        applied.nAGCLevel = nLevel;
+        OnAGCLevelApplied(nLevel, FALSE);
+    } else {
+        PutBack(m_nAGCLevel, nLevel, applied.nAGCLevel);
+        OnAGCLevelApplied(applied.nAGCLevel, TRUE);
+    }
+}
+
+void CAudioDrvThread::ApplyBandLevel(int nBand, AppliedLevels& applied) {
+    const LONG nLevel = m_nBand[nBand];
+    if (nLevel == applied.nBand[nBand])
+        return;
+    if (CAudioDrv::SetBandLevel(nBand, nLevel)) {
+        applied.nBand[nBand] = nLevel;
+        OnBandApplied(nBand, nLevel, FALSE);
+    } else {
+        PutBack(m_nBand[nBand], nLevel, applied.nBand[nBand]);
+        OnBandApplied(nBand, applied.nBand[nBand], TRUE);
+    }
+}
+
+// Puts the last applied level back after a refusal, unless the user-interface thread stored a
+// newer level during the send: that one stands and its own wake brings it to the driver.
+void CAudioDrvThread::PutBack(std::atomic<LONG>& live, LONG nSent, LONG nApplied) {
+    live.compare_exchange_strong(nSent, nApplied);
+}
+
+void CAudioDrvThread::OnBandApplied(int, int, BOOL) {}
+
+void CAudioDrvThread::OnAGCLevelApplied(int, BOOL) {}

@@ -1,0 +1,256 @@
+#include "driver/AudioDrvThread.h"
+#include "fakes/FakeDevice.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kAGC = -1; // stands for the gain level in a notification record
+
+struct Notification {
+    int nBand; // kAGC for the gain level
+    int nLevel;
+    BOOL bFailed;
+    bool operator==(const Notification& other) const {
+        return nBand == other.nBand && nLevel == other.nLevel && bFailed == other.bFailed;
+    }
+};
+
+void PrintTo(const Notification& n, std::ostream* os) {
+    *os << "(" << (n.nBand == kAGC ? "AGC" : std::to_string(n.nBand)) << ", " << n.nLevel << ", "
+        << n.bFailed << ")";
+}
+
+// Collects the worker's notifications; outlives the object that reports them.
+class NotificationLog {
+public:
+    void Add(const Notification& n) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_all.push_back(n);
+    }
+    std::vector<Notification> All() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_all;
+    }
+    bool WaitFor(size_t nCount) {
+        return WaitUntil([&] { return All().size() >= nCount; });
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Notification> m_all;
+};
+
+class TestDrvThread : public CAudioDrvThread {
+public:
+    explicit TestDrvThread(NotificationLog& log) : m_log(log) {}
+    ~TestDrvThread() override { EndWorker(); }
+
+    bool StartWorker() { return Open() && WaitUntil([&] { return WorkerRunning(); }); }
+    bool WorkerRunning() const { return m_hEvent.load() != nullptr; }
+    BOOL CloseDeviceOnly() { return CAudioDrv::Close(); }
+    void PresetBand(int nBand, int nLevel) { m_nBand[nBand] = nLevel; }
+
+    // Holds the worker before it starts, as a slow thread start would.
+    void HoldStart() { m_bHoldStart = true; }
+    void ReleaseStart() { m_bHoldStart = false; }
+
+protected:
+    BOOL Run() override {
+        while (m_bHoldStart)
+            ::Sleep(1);
+        return CAudioDrvThread::Run();
+    }
+    void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override {
+        m_log.Add({nBand, nLevel, bFailed});
+    }
+    void OnAGCLevelApplied(int nLevel, BOOL bFailed) override {
+        m_log.Add({kAGC, nLevel, bFailed});
+    }
+
+private:
+    NotificationLog& m_log;
+    std::atomic<bool> m_bHoldStart{false};
+};
+
+using Messages = std::vector<std::pair<DWORD, DWORD>>;
+
+class AudioDrvThreadTest : public ::testing::Test {
+protected:
+    // A change of band 4 that the test waits for: every pass before it has then ended.
+    void SendMarker(int nLevel = 1) {
+        const size_t nBefore = log.All().size();
+        ASSERT_TRUE(drv.SetBandLevel(4, nLevel));
+        ASSERT_TRUE(log.WaitFor(nBefore + 1));
+    }
+
+    FakeDevice device;
+    NotificationLog log;
+    TestDrvThread drv{log};
+};
+
+TEST_F(AudioDrvThreadTest, SettersRefuseUntilTheWorkerHasItsEvent) {
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        EXPECT_EQ(drv.GetBandLevel(nBand), 8);
+    EXPECT_EQ(drv.GetAGCLevel(), 48);
+    EXPECT_FALSE(drv.SetBandLevel(0, 3));
+    EXPECT_FALSE(drv.SetAGCLevel(40));
+    EXPECT_FALSE(drv.Kick());
+
+    drv.HoldStart();
+    ASSERT_TRUE(drv.Open());
+    EXPECT_FALSE(drv.SetBandLevel(0, 3)) << "the worker has not made its event yet";
+    EXPECT_EQ(drv.GetBandLevel(0), 8);
+
+    drv.ReleaseStart();
+    ASSERT_TRUE(WaitUntil([&] { return drv.WorkerRunning(); }));
+    EXPECT_TRUE(drv.SetBandLevel(0, 3));
+    EXPECT_TRUE(drv.SetBandLevel(0, 3)) << "unchanged, still accepted";
+    EXPECT_FALSE(drv.SetBandLevel(5, 3));
+    ASSERT_TRUE(log.WaitFor(1));
+    EXPECT_EQ(device.Messages(), (Messages{{114, 3}}));
+}
+
+TEST_F(AudioDrvThreadTest, NoWorkerWithoutADevice) {
+    device.FailOpen();
+    EXPECT_FALSE(drv.Open());
+    EXPECT_FALSE(drv.WorkerRunning());
+    EXPECT_FALSE(drv.SetAGCLevel(40));
+}
+
+TEST_F(AudioDrvThreadTest, LevelsStandingAtStartCountAsApplied) {
+    drv.PresetBand(2, 12);
+    ASSERT_TRUE(drv.StartWorker());
+    EXPECT_TRUE(drv.Kick());
+    SendMarker();
+    EXPECT_EQ(device.Messages(), (Messages{{118, 1}}));
+    EXPECT_EQ(log.All(), (std::vector<Notification>{{4, 1, FALSE}}));
+}
+
+TEST_F(AudioDrvThreadTest, BurstBecomesOneMessagePerSettingWithItsLatestLevel) {
+    ASSERT_TRUE(drv.StartWorker());
+    device.HoldSends();
+    ASSERT_TRUE(drv.SetAGCLevel(40));
+    ASSERT_TRUE(device.WaitForHeldSend());
+    // The pass is under way and has not read the bands yet.
+    for (int nLevel : {3, 4, 5})
+        ASSERT_TRUE(drv.SetBandLevel(0, nLevel));
+    ASSERT_TRUE(drv.SetBandLevel(2, 10));
+    ASSERT_TRUE(drv.SetBandLevel(2, 8));
+    device.ReleaseSends();
+
+    SendMarker();
+    EXPECT_EQ(device.Messages(), (Messages{{113, 40}, {114, 5}, {118, 1}}));
+    EXPECT_EQ(log.All(), (std::vector<Notification>{{kAGC, 40, FALSE}, {0, 5, FALSE}, {4, 1, FALSE}}));
+}
+
+TEST_F(AudioDrvThreadTest, GainGoesBeforeTheBands) {
+    ASSERT_TRUE(drv.StartWorker());
+    device.HoldSends();
+    ASSERT_TRUE(drv.SetBandLevel(4, 2));
+    ASSERT_TRUE(device.WaitForHeldSend());
+    // Both change while the previous pass sends band 4: the next pass takes them together.
+    ASSERT_TRUE(drv.SetBandLevel(4, 6));
+    ASSERT_TRUE(drv.SetBandLevel(1, 9));
+    ASSERT_TRUE(drv.SetAGCLevel(62));
+    device.ReleaseSends();
+
+    ASSERT_TRUE(log.WaitFor(4));
+    EXPECT_EQ(device.Messages(), (Messages{{118, 2}, {113, 62}, {115, 9}, {118, 6}}));
+}
+
+TEST_F(AudioDrvThreadTest, RefusedLevelsArePutBackAndNotRetried) {
+    ASSERT_TRUE(drv.StartWorker());
+    device.Refuse(AUDMSG_EQ_BAND_FIRST + 2);
+    device.Refuse(AUDMSG_AGC_LEVEL);
+    ASSERT_TRUE(drv.SetBandLevel(2, 10));
+    ASSERT_TRUE(drv.SetAGCLevel(69));
+    ASSERT_TRUE(log.WaitFor(2));
+    EXPECT_EQ(drv.GetBandLevel(2), 8);
+    EXPECT_EQ(drv.GetAGCLevel(), 48);
+    SendMarker();
+    EXPECT_EQ(device.Messages(), (Messages{{113, 69}, {116, 10}, {118, 1}}));
+    EXPECT_EQ(log.All(),
+              (std::vector<Notification>{{kAGC, 48, TRUE}, {2, 8, TRUE}, {4, 1, FALSE}}));
+
+    // The same level asked for again is a change again.
+    device.Accept(AUDMSG_EQ_BAND_FIRST + 2);
+    ASSERT_TRUE(drv.SetBandLevel(2, 10));
+    ASSERT_TRUE(log.WaitFor(4));
+    EXPECT_EQ(log.All().back(), (Notification{2, 10, FALSE}));
+    EXPECT_EQ(drv.GetBandLevel(2), 10);
+}
+
+TEST_F(AudioDrvThreadTest, LevelStoredDuringARefusedSendSurvivesIt) {
+    ASSERT_TRUE(drv.StartWorker());
+    device.Refuse(AUDMSG_EQ_BAND_FIRST + 2);
+    device.HoldSends();
+    ASSERT_TRUE(drv.SetBandLevel(2, 10));
+    ASSERT_TRUE(device.WaitForHeldSend());
+    ASSERT_TRUE(drv.SetBandLevel(2, 11));
+    device.ReleaseSends();
+
+    ASSERT_TRUE(log.WaitFor(2));
+    EXPECT_EQ(device.ParamsOf(116), (std::vector<DWORD>{10, 11}));
+    EXPECT_EQ(log.All(), (std::vector<Notification>{{2, 8, TRUE}, {2, 8, TRUE}}));
+    EXPECT_EQ(drv.GetBandLevel(2), 8);
+}
+
+TEST_F(AudioDrvThreadTest, KickWithoutAChangeSendsNothing) {
+    ASSERT_TRUE(drv.StartWorker());
+    EXPECT_TRUE(drv.Kick());
+    EXPECT_TRUE(drv.Kick());
+    SendMarker();
+    EXPECT_EQ(device.Messages(), (Messages{{118, 1}}));
+    EXPECT_EQ(log.All().size(), 1u);
+}
+
+TEST_F(AudioDrvThreadTest, WakeOnAClosedDeviceEndsTheWorker) {
+    ASSERT_TRUE(drv.StartWorker());
+    ASSERT_TRUE(drv.CloseDeviceOnly());
+    EXPECT_TRUE(drv.SetBandLevel(1, 3)) << "the event still exists";
+    ASSERT_TRUE(WaitUntil([&] { return !drv.WorkerRunning(); }));
+    EXPECT_FALSE(drv.SetBandLevel(1, 4));
+    EXPECT_EQ(drv.GetBandLevel(1), 3) << "stored, never sent";
+    EXPECT_EQ(device.CallCount(), 0u);
+    EXPECT_TRUE(log.All().empty());
+}
+
+TEST_F(AudioDrvThreadTest, CloseEndsTheWorkerAndClosesTheDevice) {
+    ASSERT_TRUE(drv.StartWorker());
+    EXPECT_TRUE(drv.Close());
+    EXPECT_FALSE(drv.WorkerRunning());
+    EXPECT_FALSE(drv.SetAGCLevel(40));
+    EXPECT_FALSE(drv.Close());
+    EXPECT_EQ(device.CloseCount(), 1);
+    EXPECT_EQ(device.CallCount(), 0u) << "ending the worker makes no further pass";
+}
+
+TEST_F(AudioDrvThreadTest, DestructionWaitsForThePassUnderWay) {
+    auto* pDrv = new TestDrvThread(log);
+    ASSERT_TRUE(pDrv->StartWorker());
+    device.HoldSends();
+    ASSERT_TRUE(pDrv->SetBandLevel(3, 12));
+    ASSERT_TRUE(device.WaitForHeldSend());
+
+    std::atomic<bool> bDestroyed{false};
+    std::thread destroyer([&] {
+        delete pDrv;
+        bDestroyed = true;
+    });
+    EXPECT_FALSE(WaitUntil([&] { return bDestroyed.load(); }, 200));
+    device.ReleaseSends();
+    destroyer.join();
+
+    EXPECT_EQ(log.All(), (std::vector<Notification>{{3, 12, FALSE}}))
+        << "the notification reached the object before it was destroyed";
+    EXPECT_EQ(device.CloseCount(), 1);
+}
+
+} // namespace
