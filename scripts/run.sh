@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/build.sh
-echo "# built: $(cd build && ls -1 ./*.exe ./*/*.exe 2>/dev/null | tr '\n' ' ')"
+echo "# built: $(ls build/bin)"
