@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix
-          wine64 xvfb googletest)
+          wine wine64 xvfb googletest)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -16,4 +16,4 @@ echo "# installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
