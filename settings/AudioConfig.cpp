@@ -35,7 +35,7 @@ bool IsModeKeyName(LPCWSTR pszName, int nModes) {
 LONG ReadNumberOr(const CSettingsKey& key, LPCWSTR pszName, LONG nFallback) {
     DWORD dwValue = 0;
     return key.ReadNumber(pszName, dwValue) == ERROR_SUCCESS ? static_cast<LONG>(dwValue)
-                                                              : nFallback;
+                                                             : nFallback;
 }
 
 // A flag that cannot be read keeps its value.
@@ -158,7 +158,7 @@ bool SaveModes() {
         if (key.Create(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
             !SaveMode(key, g_Modes[nMode]))
             return false;
-        const LPCWSTR kept[] = {kModeNameValue,      g_Bands[0].pszName, g_Bands[1].pszName,
+        const LPCWSTR kept[] = {kModeNameValue,     g_Bands[0].pszName, g_Bands[1].pszName,
                                 g_Bands[2].pszName, g_Bands[3].pszName, g_Bands[4].pszName};
         RemoveForeignValues(key, kept);
         RemoveForeignKeys(key, 0);
@@ -168,7 +168,9 @@ bool SaveModes() {
 
 } // namespace
 
-CAudioConfig::~CAudioConfig() { EndWorker(); }
+CAudioConfig::~CAudioConfig() {
+    EndWorker();
+}
 
 BOOL CAudioConfig::SetEQEnable(BOOL bEnable) {
     if (!CAudioDrvThread::SetEQEnable(bEnable))

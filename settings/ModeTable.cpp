@@ -4,8 +4,8 @@
 
 // Built-in names come from the string table once the page has loaded the settings.
 EQ_MODE g_Modes[kModeCapacity] = {
-    {{}, {8, 8, 8, 8, 8}},  {{}, {7, 4, 6, 5, 3}}, {{}, {3, 5, 9, 4, 5}},
-    {{}, {8, 7, 6, 6, 4}},  {{}, {6, 2, 7, 8, 3}}, {{}, {12, 9, 2, 9, 12}},
+    {{}, {8, 8, 8, 8, 8}}, {{}, {7, 4, 6, 5, 3}}, {{}, {3, 5, 9, 4, 5}},
+    {{}, {8, 7, 6, 6, 4}}, {{}, {6, 2, 7, 8, 3}}, {{}, {12, 9, 2, 9, 12}},
 };
 
 int g_nModes = kBuiltInModeCount;

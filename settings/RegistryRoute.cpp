@@ -43,7 +43,9 @@ LONG CRegistryRoute::DeleteValue(HKEY hKey, LPCWSTR pszName) {
     return ::RegDeleteValueW(hKey, pszName);
 }
 
-LONG CRegistryRoute::CloseKey(HKEY hKey) { return ::RegCloseKey(hKey); }
+LONG CRegistryRoute::CloseKey(HKEY hKey) {
+    return ::RegCloseKey(hKey);
+}
 
 CRegistryRoute& Registry() {
     static CRegistryRoute platformRoute;
@@ -51,4 +53,6 @@ CRegistryRoute& Registry() {
     return pRoute ? *pRoute : platformRoute;
 }
 
-CRegistryRoute* SetRegistryRoute(CRegistryRoute* pRoute) { return g_pRoute.exchange(pRoute); }
+CRegistryRoute* SetRegistryRoute(CRegistryRoute* pRoute) {
+    return g_pRoute.exchange(pRoute);
+}

@@ -21,8 +21,8 @@ bool ReadTree(HKEY hParent, LPCWSTR pszPath, RegTree& tree) {
     for (DWORD dwIndex = 0;; ++dwIndex) {
         WCHAR szName[16384];
         DWORD cchName = 16384, dwType = 0, cbData = 0;
-        if (::RegEnumValueW(hKey, dwIndex, szName, &cchName, nullptr, &dwType, nullptr,
-                            &cbData) != ERROR_SUCCESS)
+        if (::RegEnumValueW(hKey, dwIndex, szName, &cchName, nullptr, &dwType, nullptr, &cbData) !=
+            ERROR_SUCCESS)
             break;
         RegValue value{dwType, std::vector<BYTE>(cbData)};
         ::RegQueryValueExW(hKey, szName, nullptr, nullptr, value.data.data(), &cbData);
@@ -31,8 +31,8 @@ bool ReadTree(HKEY hParent, LPCWSTR pszPath, RegTree& tree) {
     for (DWORD dwIndex = 0;; ++dwIndex) {
         WCHAR szName[256];
         DWORD cchName = 256;
-        if (::RegEnumKeyExW(hKey, dwIndex, szName, &cchName, nullptr, nullptr, nullptr,
-                            nullptr) != ERROR_SUCCESS)
+        if (::RegEnumKeyExW(hKey, dwIndex, szName, &cchName, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         ReadTree(hKey, szName, tree.keys[szName]);
     }

@@ -105,7 +105,8 @@ TEST_F(ModeTableTest, CopyModeLevels) {
     AddOwnModes(8);
     LoadLiveLevels({9, 9, 9, 9, 9});
     const auto before = CopyOfModes();
-    const std::pair<int, int> refused[] = {{-1, -1}, {2, 2}, {8, 0}, {0, 8}, {-2, 0}, {0, -2}, {23, -1}};
+    const std::pair<int, int> refused[] = {{-1, -1}, {2, 2},  {8, 0},  {0, 8},
+                                           {-2, 0},  {0, -2}, {23, -1}};
     for (const auto& [nDest, nSrc] : refused)
         EXPECT_FALSE(g_AudioConfig.CopyModeLevels(nDest, nSrc)) << nDest << ", " << nSrc;
     EXPECT_EQ(std::memcmp(before.data(), g_Modes, sizeof g_Modes), 0);
@@ -123,8 +124,8 @@ TEST_F(ModeTableTest, CopyModeLevels) {
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         EXPECT_EQ(g_AudioConfig.GetBandLevel(nBand), ModeLevels(1)[nBand]);
     ASSERT_TRUE(device.WaitForCalls(5));
-    EXPECT_EQ(device.Messages(),
-              (std::vector<std::pair<DWORD, DWORD>>{{114, 7}, {115, 4}, {116, 6}, {117, 5}, {118, 3}}));
+    EXPECT_EQ(device.Messages(), (std::vector<std::pair<DWORD, DWORD>>{
+                                     {114, 7}, {115, 4}, {116, 6}, {117, 5}, {118, 3}}));
     g_AudioConfig.Close();
 }
 

@@ -22,8 +22,8 @@ void StoreSettings(const std::map<std::wstring, RegValue>& values, int nModeKeys
     RegTree tree;
     tree.values = values;
     for (int nMode = 0; nMode < nModeKeys; ++nMode)
-        tree.keys[ModeKeyName(nMode)] = ModeKeyTree(L"Mode " + std::to_wstring(nMode),
-                                                    {nMode, 1, 2, 3, 4});
+        tree.keys[ModeKeyName(nMode)] =
+            ModeKeyTree(L"Mode " + std::to_wstring(nMode), {nMode, 1, 2, 3, 4});
     WriteTree(HKEY_CURRENT_USER, kMainPath, tree);
 }
 
@@ -49,7 +49,8 @@ TEST_F(SettingsStoreTest, FirstStartWritesNothingUntilASwitchChanges) {
     // Unchanged: nothing reaches the driver, and the value is written all the same.
     EXPECT_TRUE(config.SetEQEnable(TRUE));
     EXPECT_EQ(device.CallCount(), 0u);
-    EXPECT_EQ(StoredSettings().values, (std::map<std::wstring, RegValue>{{L"EQ Enabled", Dword(1)}}));
+    EXPECT_EQ(StoredSettings().values,
+              (std::map<std::wstring, RegValue>{{L"EQ Enabled", Dword(1)}}));
 
     EXPECT_TRUE(config.SetAGCEnable(FALSE));
     EXPECT_EQ(device.Messages(), (std::vector<std::pair<DWORD, DWORD>>{{112, 0}}));
@@ -61,7 +62,8 @@ TEST_F(SettingsStoreTest, FirstStartWritesNothingUntilASwitchChanges) {
     DeleteTree(HKEY_CURRENT_USER, kMainPath);
     EXPECT_TRUE(config.SetEQEnable(TRUE));
     EXPECT_FALSE(config.SetAGCEnable(TRUE));
-    EXPECT_EQ(StoredSettings().values, (std::map<std::wstring, RegValue>{{L"EQ Enabled", Dword(1)}}));
+    EXPECT_EQ(StoredSettings().values,
+              (std::map<std::wstring, RegValue>{{L"EQ Enabled", Dword(1)}}));
 }
 
 TEST_F(SettingsStoreTest, CountWithItsSubkeysLoadsThatManyModesAndFallbacksForTheRest) {
@@ -176,10 +178,11 @@ TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong)
     ASSERT_TRUE(config.Save());
 
     RegTree expected;
-    expected.values = {{L"AGC", Dword(48)},        {L"100Hz", Dword(8)},      {L"250Hz", Dword(8)},
-                       {L"1KHz", Dword(8)},        {L"3.5KHz", Dword(8)},     {L"10KHz", Dword(8)},
-                       {L"CurPF", Dword(0xFFFFFFFF)}, {L"Count", Dword(7)}, {L"EQ Enabled", Dword(1)},
-                       {L"AGC Enabled", Dword(0)}};
+    expected.values = {{L"AGC", Dword(48)},           {L"100Hz", Dword(8)},
+                       {L"250Hz", Dword(8)},          {L"1KHz", Dword(8)},
+                       {L"3.5KHz", Dword(8)},         {L"10KHz", Dword(8)},
+                       {L"CurPF", Dword(0xFFFFFFFF)}, {L"Count", Dword(7)},
+                       {L"EQ Enabled", Dword(1)},     {L"AGC Enabled", Dword(0)}};
     for (int nMode = 0; nMode < 7; ++nMode)
         expected.keys[ModeKeyName(nMode)] =
             ModeKeyTree(L"M" + std::to_wstring(nMode), {nMode, 15, 0, 8, 2});
@@ -204,7 +207,7 @@ TEST_F(SettingsStoreTest, SaveWithoutControlPanelChangesNothing) {
 
 // Records the values the worker writes, in order, on their way to the registry.
 class AGCWriteLog : public CRegistryRoute {
-public:
+  public:
     AGCWriteLog() : m_pPrevious(SetRegistryRoute(this)) {}
     ~AGCWriteLog() override { SetRegistryRoute(m_pPrevious); }
     LONG SetValue(HKEY hKey, LPCWSTR pszName, DWORD dwType, const BYTE* pData,
@@ -220,7 +223,7 @@ public:
         return m_levels;
     }
 
-private:
+  private:
     CRegistryRoute* m_pPrevious;
     mutable std::mutex m_mutex;
     std::vector<DWORD> m_levels;
