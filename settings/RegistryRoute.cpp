@@ -6,6 +6,9 @@ namespace {
 
 // The worker thread writes through the route while the user-interface thread may swap it.
 std::atomic<CRegistryRoute*> g_pRoute{nullptr};
+// Initialised before any object with a constructor, hence destroyed after the settings object,
+// whose worker may still write while it ends.
+CRegistryRoute g_platformRoute;
 
 } // namespace
 
@@ -48,9 +51,8 @@ LONG CRegistryRoute::CloseKey(HKEY hKey) {
 }
 
 CRegistryRoute& Registry() {
-    static CRegistryRoute platformRoute;
     CRegistryRoute* const pRoute = g_pRoute.load();
-    return pRoute ? *pRoute : platformRoute;
+    return pRoute ? *pRoute : g_platformRoute;
 }
 
 CRegistryRoute* SetRegistryRoute(CRegistryRoute* pRoute) {

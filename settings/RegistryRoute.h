@@ -7,6 +7,7 @@
 // puts a route of its own in place to watch the calls or make one of them fail.
 class CRegistryRoute {
   public:
+    constexpr CRegistryRoute() = default;
     virtual ~CRegistryRoute() = default;
 
     virtual LONG OpenKey(HKEY hParent, LPCWSTR pszSubKey, REGSAM samDesired, PHKEY phKey);
