@@ -228,9 +228,9 @@ void CAudioConfig::LoadSettings(const CSettingsKey& key) {
 
 // Nothing stored is deleted before its replacement is written: every value and every mode is
 // written in place, and "Count" only after the modes, so that it never names a subkey not yet
-// written. Any failure ends the save there, leaving each value either as stored before or as
-// in memory. Only after all of it stand is removed what no longer belongs: numbered subkeys
-// beyond "Count", foreign subkeys and foreign values.
+// written. The first failed open, create or write ends the save there, leaving each value
+// either as stored before or as in memory. Only once all of it stands does Save remove what no
+// longer belongs: numbered subkeys beyond "Count", foreign subkeys and foreign values.
 BOOL CAudioConfig::Save() {
     CSettingsKey key;
     // Without "ControlPanel" the registry is left as it is.
