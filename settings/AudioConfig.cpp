@@ -1,0 +1,292 @@
+#include "settings/AudioConfig.h"
+
+#include "settings/ModeTable.h"
+#include "settings/RegistryRoute.h"
+#include "settings/SettingsKey.h"
+
+#include <cwchar>
+
+CAudioConfig g_AudioConfig;
+
+namespace {
+
+constexpr LONG kFlatLevel = 8;
+constexpr LONG kDefaultAGCLevel = 48;
+constexpr int kLiveLevels = -1; // CopyModeLevels' index of the live levels
+// A value name has at most 16,383 characters.
+constexpr DWORD kMaxValueName = 16384;
+
+// "ControlPanel\Trilbo Audio\00007" for mode 7.
+void FormatModeKeyPath(WCHAR (&szPath)[MAX_PATH], int nMode) {
+    ::wsprintfW(szPath, L"%s\\%05d", kSettingsKeyPath, nMode);
+}
+
+// The leaf of a numbered subkey of one of the modes 0..nModes - 1, as FormatModeKeyPath forms it.
+bool IsModeKeyName(LPCWSTR pszName, int nModes) {
+    int nMode = 0;
+    for (int nDigit = 0; nDigit < 5; ++nDigit) {
+        if (pszName[nDigit] < L'0' || pszName[nDigit] > L'9')
+            return false;
+        nMode = nMode * 10 + (pszName[nDigit] - L'0');
+    }
+    return pszName[5] == L'\0' && nMode < nModes;
+}
+
+LONG ReadNumberOr(const CSettingsKey& key, LPCWSTR pszName, LONG nFallback) {
+    DWORD dwValue = 0;
+    return key.ReadNumber(pszName, dwValue) == ERROR_SUCCESS ? static_cast<LONG>(dwValue)
+                                                             : nFallback;
+}
+
+// A flag that cannot be read keeps its value.
+void ReadFlag(const CSettingsKey& key, LPCWSTR pszName, BOOL& bFlag) {
+    DWORD dwValue = 0;
+    if (key.ReadNumber(pszName, dwValue) == ERROR_SUCCESS)
+        bFlag = static_cast<BOOL>(dwValue);
+}
+
+// A count the table cannot hold, negative ones included, counts as unreadable.
+int ReadModeCount(const CSettingsKey& key) {
+    DWORD dwCount = 0;
+    if (key.ReadNumber(kModeCountValue, dwCount) != ERROR_SUCCESS || dwCount > kModeCapacity)
+        return kBuiltInModeCount;
+    return static_cast<int>(dwCount);
+}
+
+// The name reaches the record only when it was read whole. A stored name need not end in a zero,
+// and the platform adds none when the buffer is full, so the scratch copy is terminated here.
+void LoadModeName(const CSettingsKey& key, EQ_MODE& mode) {
+    WCHAR szName[kMaxModeName + 1] = {};
+    DWORD cbName = sizeof szName;
+    if (key.Read(kModeNameValue, szName, cbName) != ERROR_SUCCESS)
+        return;
+    const DWORD cchRead = cbName / sizeof(WCHAR);
+    szName[cchRead < kMaxModeName ? cchRead : kMaxModeName] = L'\0';
+    std::wmemcpy(mode.szName, szName, kMaxModeName + 1);
+}
+
+void LoadMode(const CSettingsKey& key, EQ_MODE& mode) {
+    LoadModeName(key, mode);
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        mode.nLevel[nBand] = ReadNumberOr(key, g_Bands[nBand].pszName, mode.nLevel[nBand]);
+}
+
+// A missing numbered subkey ends the reading; the records from there on keep what they hold.
+void LoadModes() {
+    CSettingsKey key;
+    for (int nMode = 0; nMode < g_nModes; ++nMode) {
+        WCHAR szPath[MAX_PATH];
+        FormatModeKeyPath(szPath, nMode);
+        if (key.Open(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+            return;
+        LoadMode(key, g_Modes[nMode]);
+    }
+}
+
+template <size_t N> bool IsNamed(LPCWSTR pszName, const LPCWSTR (&names)[N]) {
+    for (const LPCWSTR pszKept : names)
+        if (::CompareStringOrdinal(pszName, -1, pszKept, -1, TRUE) == CSTR_EQUAL)
+            return true; // value names are case-insensitive
+    return false;
+}
+
+// Deletes the values of key not named in kept. Whatever cannot be deleted stays for the next Save.
+template <size_t N> bool RemoveForeignValues(const CSettingsKey& key, const LPCWSTR (&kept)[N]) {
+    bool bAllRemoved = true;
+    DWORD dwIndex = 0;
+    for (;;) {
+        WCHAR szName[kMaxValueName];
+        DWORD cchName = kMaxValueName;
+        const LONG lStatus = Registry().EnumValue(key.Get(), dwIndex, szName, &cchName);
+        if (lStatus != ERROR_SUCCESS)
+            return bAllRemoved && lStatus == ERROR_NO_MORE_ITEMS;
+        if (IsNamed(szName, kept))
+            ++dwIndex;
+        else if (Registry().DeleteValue(key.Get(), szName) != ERROR_SUCCESS) {
+            bAllRemoved = false; // left for the next Save
+            ++dwIndex;
+        }
+        // else the next value has moved up into dwIndex
+    }
+}
+
+// Deletes the subkeys of key other than those of the modes 0..nModes - 1, with their children.
+bool RemoveForeignKeys(const CSettingsKey& key, int nModes) {
+    bool bAllRemoved = true;
+    DWORD dwIndex = 0;
+    for (;;) {
+        WCHAR szName[kMaxKeyName];
+        DWORD cchName = kMaxKeyName;
+        const LONG lStatus = Registry().EnumKey(key.Get(), dwIndex, szName, &cchName);
+        if (lStatus != ERROR_SUCCESS)
+            return bAllRemoved && lStatus == ERROR_NO_MORE_ITEMS;
+        if (IsModeKeyName(szName, nModes))
+            ++dwIndex;
+        else if (DeleteKeyTree(key.Get(), szName) != ERROR_SUCCESS) {
+            bAllRemoved = false; // left for the next Save
+            ++dwIndex;
+        }
+    }
+}
+
+// A record's name is terminated by construction; the copy makes sure nothing past it is written.
+LONG SaveModeName(const CSettingsKey& key, const EQ_MODE& mode) {
+    WCHAR szName[kMaxModeName + 1];
+    const size_t cchName = ::wcsnlen(mode.szName, kMaxModeName);
+    std::wmemcpy(szName, mode.szName, cchName);
+    szName[cchName] = L'\0';
+    return key.WriteString(kModeNameValue, szName);
+}
+
+bool SaveMode(const CSettingsKey& key, const EQ_MODE& mode) {
+    if (SaveModeName(key, mode) != ERROR_SUCCESS)
+        return false;
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        if (key.WriteNumber(g_Bands[nBand].pszName, static_cast<DWORD>(mode.nLevel[nBand])) !=
+            ERROR_SUCCESS)
+            return false;
+    return true;
+}
+
+// Each mode is written in place over the one stored at its index; a mode's key holds nothing else
+// afterwards. The first failure ends the writing.
+bool SaveModes() {
+    CSettingsKey key;
+    for (int nMode = 0; nMode < g_nModes; ++nMode) {
+        WCHAR szPath[MAX_PATH];
+        FormatModeKeyPath(szPath, nMode);
+        if (key.Create(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
+            !SaveMode(key, g_Modes[nMode]))
+            return false;
+        const LPCWSTR kept[] = {kModeNameValue,     g_Bands[0].pszName, g_Bands[1].pszName,
+                                g_Bands[2].pszName, g_Bands[3].pszName, g_Bands[4].pszName};
+        RemoveForeignValues(key, kept);
+        RemoveForeignKeys(key, 0);
+    }
+    return true;
+}
+
+} // namespace
+
+CAudioConfig::~CAudioConfig() {
+    EndWorker();
+}
+
+BOOL CAudioConfig::SetEQEnable(BOOL bEnable) {
+    if (!CAudioDrvThread::SetEQEnable(bEnable))
+        return FALSE;
+    WriteSettingsValue(kEQEnableValue, static_cast<DWORD>(bEnable));
+    return TRUE;
+}
+
+BOOL CAudioConfig::SetAGCEnable(BOOL bEnable) {
+    if (!CAudioDrvThread::SetAGCEnable(bEnable))
+        return FALSE;
+    WriteSettingsValue(kAGCEnableValue, static_cast<DWORD>(bEnable));
+    return TRUE;
+}
+
+void CAudioConfig::OnBandApplied(int nBand, int nLevel, BOOL bFailed) {
+    if (bFailed || !IsValidBand(nBand))
+        return;
+    WriteSettingsValue(g_Bands[nBand].pszName, static_cast<DWORD>(nLevel));
+}
+
+// Stores the level the driver accepted, not the live one: a newer level may already wait for the
+// next pass, and the registry is to hold only levels the driver has.
+void CAudioConfig::OnAGCLevelApplied(int nLevel, BOOL bFailed) {
+    if (bFailed)
+        return;
+    WriteSettingsValue(kAGCLevelValue, static_cast<DWORD>(nLevel));
+}
+
+BOOL CAudioConfig::Attach(HWND hWnd) {
+    m_hWndOwner = hWnd;
+    Load();
+    return CAudioDrvThread::Open();
+}
+
+BOOL CAudioConfig::Load() {
+    CSettingsKey key;
+    if (key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return FALSE;
+    LoadSettings(key);
+    key.Close();
+    LoadModes();
+    return TRUE;
+}
+
+void CAudioConfig::LoadSettings(const CSettingsKey& key) {
+    m_nAGCLevel = ReadNumberOr(key, kAGCLevelValue, kDefaultAGCLevel);
+    ReadFlag(key, kEQEnableValue, m_bEQEnable);
+    ReadFlag(key, kAGCEnableValue, m_bAGCEnable);
+    m_nCurMode = ReadNumberOr(key, kCurModeValue, 0);
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        m_nBand[nBand] = ReadNumberOr(key, g_Bands[nBand].pszName, kFlatLevel);
+    g_nModes = ReadModeCount(key);
+}
+
+// Nothing stored is deleted before its replacement is written: every value and every mode is
+// written in place, and "Count" only after the modes, so that it never names a subkey not yet
+// written. The first failed open, create or write ends the save there, leaving each value
+// either as stored before or as in memory. Only once all of it stands does Save remove what no
+// longer belongs: numbered subkeys beyond "Count", foreign subkeys and foreign values.
+BOOL CAudioConfig::Save() {
+    CSettingsKey key;
+    // Without "ControlPanel" the registry is left as it is.
+    if (key.Open(HKEY_CURRENT_USER, kControlPanelKey, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return FALSE;
+    if (key.Create(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return FALSE;
+    if (!SaveSettings(key) || !SaveModes() ||
+        key.WriteNumber(kModeCountValue, static_cast<DWORD>(g_nModes)) != ERROR_SUCCESS)
+        return FALSE;
+    const LPCWSTR kept[] = {kAGCLevelValue,     g_Bands[0].pszName, g_Bands[1].pszName,
+                            g_Bands[2].pszName, g_Bands[3].pszName, g_Bands[4].pszName,
+                            kCurModeValue,      kModeCountValue,    kEQEnableValue,
+                            kAGCEnableValue};
+    const bool bKeysRemoved = RemoveForeignKeys(key, g_nModes);
+    return RemoveForeignValues(key, kept) && bKeysRemoved;
+}
+
+// Every value of the settings key but "Count", which follows the modes.
+BOOL CAudioConfig::SaveSettings(const CSettingsKey& key) const {
+    const DWORD dwBand[kBandCount] = {
+        static_cast<DWORD>(m_nBand[0]), static_cast<DWORD>(m_nBand[1]),
+        static_cast<DWORD>(m_nBand[2]), static_cast<DWORD>(m_nBand[3]),
+        static_cast<DWORD>(m_nBand[4])};
+    if (key.WriteNumber(kAGCLevelValue, static_cast<DWORD>(m_nAGCLevel)) != ERROR_SUCCESS)
+        return FALSE;
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        if (key.WriteNumber(g_Bands[nBand].pszName, dwBand[nBand]) != ERROR_SUCCESS)
+            return FALSE;
+    return key.WriteNumber(kCurModeValue, static_cast<DWORD>(m_nCurMode)) == ERROR_SUCCESS &&
+           key.WriteNumber(kEQEnableValue, static_cast<DWORD>(m_bEQEnable)) == ERROR_SUCCESS &&
+           key.WriteNumber(kAGCEnableValue, static_cast<DWORD>(m_bAGCEnable)) == ERROR_SUCCESS;
+}
+
+int CAudioConfig::FindCurrentMode() {
+    // Taken unsigned, so that -1 and every other negative index is no mode.
+    if (static_cast<UINT>(m_nCurMode) >= static_cast<UINT>(g_nModes))
+        return -1;
+    const EQ_MODE& mode = g_Modes[m_nCurMode];
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        if (m_nBand[nBand] != mode.nLevel[nBand])
+            return -1;
+    return m_nCurMode;
+}
+
+BOOL CAudioConfig::CopyModeLevels(int nDest, int nSrc) {
+    const auto isModeOrLive = [](int nMode) { return nMode >= kLiveLevels && nMode < g_nModes; };
+    if (!isModeOrLive(nDest) || !isModeOrLive(nSrc) || nDest == nSrc)
+        return FALSE;
+    for (int nBand = 0; nBand < kBandCount; ++nBand) {
+        if (nDest == kLiveLevels)
+            SetBandLevel(nBand, g_Modes[nSrc].nLevel[nBand]);
+        else if (nSrc == kLiveLevels)
+            g_Modes[nDest].nLevel[nBand] = m_nBand[nBand];
+        else
+            g_Modes[nDest].nLevel[nBand] = g_Modes[nSrc].nLevel[nBand];
+    }
+    return TRUE;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "driver/AudioDrvThread.h"
+
+class CSettingsKey;
+
+// The one settings object: drives the audio driver and keeps every setting, and the mode table,
+// in the registry under HKEY_CURRENT_USER\ControlPanel\Trilbo Audio.
+class CAudioConfig : public CAudioDrvThread {
+  public:
+    CAudioConfig() = default;
+    ~CAudioConfig() override;
+
+    // Both switches are stored even when unchanged; nothing is stored when the driver refused.
+    BOOL SetEQEnable(BOOL bEnable) override;
+    BOOL SetAGCEnable(BOOL bEnable) override;
+
+    // Loads the settings, then opens the driver and starts the worker, so that the worker takes
+    // the loaded levels as already applied. Non-zero when the driver opened and the worker started.
+    virtual BOOL Attach(HWND hWnd);
+    // Replaces the settings in memory with the stored ones; a missing key changes nothing.
+    virtual BOOL Load();
+    // Stores every setting and every mode; non-zero when all of it was stored.
+    virtual BOOL Save();
+    // m_nCurMode when that mode holds exactly the live levels, else -1.
+    virtual int FindCurrentMode();
+    // Copies the five levels of mode nSrc to mode nDest; -1 stands for the live levels.
+    virtual BOOL CopyModeLevels(int nDest, int nSrc);
+
+    HWND m_hWndOwner = nullptr;
+    // Index of the current mode in g_Modes, -1 for none; the pages read and write it directly.
+    int m_nCurMode = 0;
+
+  protected:
+    void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override;
+    void OnAGCLevelApplied(int nLevel, BOOL bFailed) override;
+
+  private:
+    void LoadSettings(const CSettingsKey& key);
+    BOOL SaveSettings(const CSettingsKey& key) const;
+};
+
+extern CAudioConfig g_AudioConfig;

@@ -1,0 +1,41 @@
+#include "settings/ModeTable.h"
+
+#include "settings/AudioConfig.h"
+
+// Built-in names come from the string table once the page has loaded the settings.
+EQ_MODE g_Modes[kModeCapacity] = {
+    {{}, {8, 8, 8, 8, 8}}, {{}, {7, 4, 6, 5, 3}}, {{}, {3, 5, 9, 4, 5}},
+    {{}, {8, 7, 6, 6, 4}}, {{}, {6, 2, 7, 8, 3}}, {{}, {12, 9, 2, 9, 12}},
+};
+
+int g_nModes = kBuiltInModeCount;
+
+const BAND_INFO g_Bands[kBandCount] = {
+    {L"100Hz", 114}, {L"250Hz", 115}, {L"1KHz", 116}, {L"3.5KHz", 117}, {L"10KHz", 118},
+};
+
+int AddMode(LPCWSTR pszName) {
+    const int nMode = g_nModes;
+    if (nMode >= kModeCapacity)
+        return -1;
+    g_AudioConfig.m_nCurMode = nMode;
+    g_nModes = nMode + 1;
+    ::lstrcpynW(g_Modes[nMode].szName, pszName ? pszName : L"", kMaxModeName + 1);
+    g_AudioConfig.CopyModeLevels(nMode, -1);
+    g_AudioConfig.Save();
+    return nMode;
+}
+
+void DeleteMode(int nIndex) {
+    const int nCount = g_nModes;
+    if (nIndex < 0 || nIndex >= nCount)
+        return;
+    for (int nMode = nIndex; nMode < nCount - 1; ++nMode) {
+        g_AudioConfig.CopyModeLevels(nMode, nMode + 1);
+        ::lstrcpynW(g_Modes[nMode].szName, g_Modes[nMode + 1].szName, kMaxModeName + 1);
+    }
+    g_Modes[nCount - 1] = EQ_MODE{};
+    g_AudioConfig.m_nCurMode = -1;
+    g_nModes = nCount - 1;
+    g_AudioConfig.Save();
+}
