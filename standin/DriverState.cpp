@@ -16,7 +16,9 @@ bool IsSetMessage(DWORD dwMsg) {
     return (dwMsg >= AUDMSG_EQ_ENABLE && dwMsg <= AUDMSG_AGC_LEVEL) || IsBandMessage(dwMsg);
 }
 
-const char* OnOff(DWORD dwFlag) { return dwFlag ? "on" : "off"; }
+const char* OnOff(DWORD dwFlag) {
+    return dwFlag ? "on" : "off";
+}
 
 } // namespace
 
@@ -42,8 +44,7 @@ DWORD DriverState::AnswerRecord(DWORD dwCode, const MMDRV_MESSAGE_PARAMS& params
                                 DWORD cbOut) {
     const DWORD dwMsg = params.uMsg;
     const DWORD dwParam = params.dwParam1;
-    if (!Takes(dwCode, dwMsg, cbOut) ||
-        (dwMsg != AUDMSG_GET_HEADPHONE && !Store(dwMsg, dwParam))) {
+    if (!Takes(dwCode, dwMsg, cbOut) || (dwMsg != AUDMSG_GET_HEADPHONE && !Store(dwMsg, dwParam))) {
         m_log.Message(dwMsg, dwParam, "refused");
         return 0;
     }

@@ -55,7 +55,9 @@ void PipeServer::Stop() {
     m_hStop.Reset();
 }
 
-bool PipeServer::Stopping() const { return ::WaitForSingleObject(m_hStop.Get(), 0) == WAIT_OBJECT_0; }
+bool PipeServer::Stopping() const {
+    return ::WaitForSingleObject(m_hStop.Get(), 0) == WAIT_OBJECT_0;
+}
 
 DWORD WINAPI PipeServer::ThreadProc(LPVOID pParam) {
     Instance& instance = *static_cast<Instance*>(pParam);
@@ -96,16 +98,17 @@ bool PipeServer::ServeClient(Instance& instance) {
         OVERLAPPED overlapped = {};
         overlapped.hEvent = instance.hEvent.Get();
         DWORD cbRequest = 0;
-        const Io io = Await(instance,
-                            ::ReadFile(instance.hPipe.Get(), request, sizeof request, nullptr,
-                                       &overlapped),
-                            overlapped, cbRequest);
+        const Io io =
+            Await(instance,
+                  ::ReadFile(instance.hPipe.Get(), request, sizeof request, nullptr, &overlapped),
+                  overlapped, cbRequest);
         if (io == Io::Stopped)
             return false;
         if (io == Io::Failed) {
             const DWORD dwError = ::GetLastError();
             if (dwError == ERROR_MORE_DATA)
-                m_log.Note("dropped a client: a request longer than %lu bytes", wav_pipe::kMaxRequestBytes);
+                m_log.Note("dropped a client: a request longer than %lu bytes",
+                           wav_pipe::kMaxRequestBytes);
             else if (dwError != ERROR_BROKEN_PIPE && dwError != ERROR_PIPE_NOT_CONNECTED)
                 m_log.Note("dropped a client: read error %lu", dwError);
             return true;
@@ -137,9 +140,9 @@ bool PipeServer::ServeRequest(Instance& instance, const BYTE* pRequest, DWORD cb
     overlapped.hEvent = instance.hEvent.Get();
     const DWORD cbReply = wav_pipe::kWordBytes + cbOut;
     DWORD cbWritten = 0;
-    const Io io = Await(instance,
-                        ::WriteFile(instance.hPipe.Get(), reply, cbReply, nullptr, &overlapped),
-                        overlapped, cbWritten);
+    const Io io =
+        Await(instance, ::WriteFile(instance.hPipe.Get(), reply, cbReply, nullptr, &overlapped),
+              overlapped, cbWritten);
     if (io == Io::Failed)
         m_log.Note("a client left before its reply");
     return io == Io::Done && cbWritten == cbReply;

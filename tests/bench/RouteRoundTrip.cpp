@@ -50,7 +50,7 @@ int main() {
     Print("set message (114):", Measure([&](int n) { nFailed += !drv.SetBandLevel(0, n % 16); }),
           nFailed);
     nFailed = 0;
-    Print("headphone query (123):",
-          Measure([&](int) { nFailed += drv.IsHeadphonePresent() != 1; }), nFailed);
+    Print("headphone query (123):", Measure([&](int) { nFailed += drv.IsHeadphonePresent() != 1; }),
+          nFailed);
     return 0;
 }

@@ -23,8 +23,8 @@ size_t CountLines(const StandIn& standIn, const std::string& strStart) {
 }
 
 TEST(StandInOptionsTest, BadOptionGetsTheUsageAndExitCode2) {
-    for (const wchar_t* pszOptions : {L"--headphone=maybe", L"--refuse=abc", L"--refuse=113,",
-                                      L"--refuse=5", L"--verbose"}) {
+    for (const wchar_t* pszOptions :
+         {L"--headphone=maybe", L"--refuse=abc", L"--refuse=113,", L"--refuse=5", L"--verbose"}) {
         StandIn standIn(pszOptions);
         DWORD dwExitCode = 0;
         ASSERT_TRUE(standIn.WaitForExit(dwExitCode));
@@ -82,7 +82,7 @@ TEST(StandInCommandsTest, QuitOrTheEndOfInputEndsIt) {
 }
 
 class StandInWireTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(standIn.WaitServing());
         hDevice = platform::CreateDevice(L"WAV1:", GENERIC_READ | GENERIC_WRITE, 3, nullptr,
@@ -149,7 +149,7 @@ TEST_F(StandInWireTest, AcceptedMessagesFillTheirOutput) {
 
 // Writes bytes to the pipe as any program could, outside the device route.
 class RawClient {
-public:
+  public:
     RawClient()
         : m_hPipe(::CreateFileW(platform::wav_pipe::kPipeName, GENERIC_READ | GENERIC_WRITE, 0,
                                 nullptr, OPEN_EXISTING, 0, nullptr)) {
@@ -165,7 +165,7 @@ public:
                                       &cbWritten, nullptr);
     }
 
-private:
+  private:
     platform::UniqueHandle m_hPipe;
     bool m_bOpen = false;
 };
@@ -195,7 +195,7 @@ TEST(StandInBadClientTest, BadClientsAreDroppedAndServingGoesOn) {
             ASSERT_TRUE(standIn.WaitForLine("# dropped a client: ", nBefore));
         }
         RawClient().Write(Request(IOCTL_WAV_MESSAGE, 20, AUDMSG_AGC_LEVEL, 36)); // leaves at once
-        RawClient();                                                          // says nothing
+        RawClient();                                                             // says nothing
     }
     EXPECT_EQ(CountLines(standIn, "# dropped a client: "), 9u);
 

@@ -69,8 +69,8 @@ StandIn::~StandIn() {
 bool StandIn::Send(const std::string& strLine) {
     const std::string strText = strLine + "\n";
     DWORD cbWritten = 0;
-    return m_hInput && ::WriteFile(m_hInput.Get(), strText.data(), static_cast<DWORD>(strText.size()),
-                                   &cbWritten, nullptr);
+    return m_hInput && ::WriteFile(m_hInput.Get(), strText.data(),
+                                   static_cast<DWORD>(strText.size()), &cbWritten, nullptr);
 }
 
 bool StandIn::Do(const std::string& strCommand, const std::string& strAck) {
