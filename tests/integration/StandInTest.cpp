@@ -33,9 +33,14 @@ TEST(StandInOptionsTest, BadOptionGetsTheUsageAndExitCode2) {
     }
 }
 
-TEST(StandInOptionsTest, OptionsSetTheStartState) {
+TEST(StandInOptionsTest, OptionsSetTheStartStateOfTheOnlyStandIn) {
     StandIn standIn(L"--headphone=off --refuse=116,113");
     ASSERT_TRUE(standIn.WaitServing());
+    StandIn second;
+    DWORD dwExitCode = 0;
+    ASSERT_TRUE(second.WaitForExit(dwExitCode));
+    EXPECT_EQ(dwExitCode, 1u) << "one stand-in serves the pipe";
+    EXPECT_TRUE(second.WaitForLine("# error: cannot serve the pipe"));
     ASSERT_TRUE(standIn.Do("state", "# headphone off"));
     ASSERT_TRUE(standIn.WaitForLine("# refusing: 113 116"));
     CAudioDrv drv;
