@@ -1,0 +1,43 @@
+#pragma once
+
+#include "driver/AudioDrv.h"
+#include "standin/Log.h"
+
+#include <mutex>
+#include <set>
+
+// What the audio driver keeps, and how it answers each message: the set messages store their
+// setting unless refused, the headphone query answers 1 while a headphone is plugged in. Shared
+// by every pipe instance and the command loop.
+class DriverState {
+  public:
+    explicit DriverState(Log& log) : m_log(log) {}
+
+    // Answers one control call, logs it, and fills the output; returns the result word.
+    DWORD Answer(DWORD dwCode, const BYTE* pIn, DWORD cbIn, BYTE* pOut, DWORD cbOut);
+
+    void SetHeadphone(bool bPlugged);
+    // Refusing and accepting apply to the driver's own messages only; false for any other.
+    bool Refuse(DWORD dwMsg);
+    bool Accept(DWORD dwMsg);
+    void RefuseAll();
+    void AcceptAll();
+    void PrintState();
+
+    static bool IsDriverMessage(DWORD dwMsg);
+
+  private:
+    DWORD AnswerRecord(DWORD dwCode, const MMDRV_MESSAGE_PARAMS& params, BYTE* pOut, DWORD cbOut);
+    bool Takes(DWORD dwCode, DWORD dwMsg, DWORD cbOut);
+    bool Store(DWORD dwMsg, DWORD dwParam);
+
+    Log& m_log;
+    std::mutex m_mutex;
+    bool m_bHeadphone = true;
+    std::set<DWORD> m_refused;
+    // What the driver starts with: the system's own defaults.
+    DWORD m_dwEQEnable = 1;
+    DWORD m_dwAGCEnable = 1;
+    DWORD m_dwAGCLevel = 48;
+    DWORD m_dwBand[kBandCount] = {8, 8, 8, 8, 8};
+};

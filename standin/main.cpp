@@ -1,0 +1,181 @@
+// The stand-in audio driver: serves "WAV1:" to the programs of this machine, answers the driver
+// messages as the handheld's driver does, logs each on standard output, and takes its commands
+// (a headphone to plug in, messages to refuse) on standard input.
+
+#include "standin/DriverState.h"
+#include "standin/Log.h"
+#include "standin/PipeServer.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitServeFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kUsage[] =
+    "usage: wav1-standin [--headphone=on|off] [--refuse=N[,N...]]\n"
+    "  serves WAV1: on \\\\.\\pipe\\WAV1 and logs each driver message as 'T MSG PARAM RESULT'\n"
+    "  --headphone   whether a headphone is plugged in at start (default on)\n"
+    "  --refuse      driver messages (111..118, 123) to refuse from the start\n"
+    "commands on standard input, one a line:\n"
+    "  headphone on|off, refuse N|all, accept N|all, state, quit\n"
+    "  the end of standard input ends the stand-in as quit does\n";
+
+struct Options {
+    bool bHeadphone = true;
+    std::vector<DWORD> refused;
+};
+
+// A driver message number in decimal, as options and commands give it.
+template <typename Char> bool ParseMessage(const std::basic_string<Char>& strText, DWORD& dwMsg) {
+    if (strText.empty() || strText.size() > 9)
+        return false;
+    DWORD dwValue = 0;
+    for (const Char ch : strText) {
+        if (ch < '0' || ch > '9')
+            return false;
+        dwValue = dwValue * 10 + static_cast<DWORD>(ch - '0');
+    }
+    dwMsg = dwValue;
+    return DriverState::IsDriverMessage(dwMsg);
+}
+
+bool ParseRefused(const std::wstring& strList, std::vector<DWORD>& refused) {
+    size_t nStart = 0;
+    for (;;) {
+        const size_t nComma = strList.find(L',', nStart);
+        DWORD dwMsg = 0;
+        if (!ParseMessage(strList.substr(nStart, nComma - nStart), dwMsg))
+            return false;
+        refused.push_back(dwMsg);
+        if (nComma == std::wstring::npos)
+            return true;
+        nStart = nComma + 1;
+    }
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+    const std::wstring strHeadphone = L"--headphone=";
+    const std::wstring strRefuse = L"--refuse=";
+    for (int nArg = 1; nArg < argc; ++nArg) {
+        const std::wstring strArg = argv[nArg];
+        if (strArg == strHeadphone + L"on" || strArg == strHeadphone + L"off")
+            options.bHeadphone = strArg == strHeadphone + L"on";
+        else if (strArg.compare(0, strRefuse.size(), strRefuse) != 0 ||
+                 !ParseRefused(strArg.substr(strRefuse.size()), options.refused))
+            return false;
+    }
+    return true;
+}
+
+// Splits standard input into lines, whether it is a console, a pipe or a file.
+class LineReader {
+  public:
+    LineReader() : m_hInput(::GetStdHandle(STD_INPUT_HANDLE)) {}
+
+    // False at the end of the input.
+    bool Next(std::string& strLine) {
+        for (;;) {
+            const size_t nEnd = m_strPending.find('\n');
+            if (nEnd != std::string::npos) {
+                strLine = m_strPending.substr(0, nEnd);
+                m_strPending.erase(0, nEnd + 1);
+                return true;
+            }
+            char buffer[256];
+            DWORD cbRead = 0;
+            if (!::ReadFile(m_hInput, buffer, sizeof buffer, &cbRead, nullptr) || cbRead == 0) {
+                strLine.swap(m_strPending);
+                m_strPending.clear();
+                return !strLine.empty();
+            }
+            m_strPending.append(buffer, cbRead);
+        }
+    }
+
+  private:
+    HANDLE m_hInput; // not owned
+    std::string m_strPending;
+};
+
+std::vector<std::string> SplitWords(const std::string& strLine) {
+    std::vector<std::string> words;
+    size_t nPos = 0;
+    const char* const pszSpace = " \t\r";
+    while ((nPos = strLine.find_first_not_of(pszSpace, nPos)) != std::string::npos) {
+        const size_t nEnd = strLine.find_first_of(pszSpace, nPos);
+        words.push_back(strLine.substr(nPos, nEnd - nPos));
+        nPos = nEnd;
+    }
+    return words;
+}
+
+// Carries out one command line; false for quit.
+bool RunCommand(const std::string& strLine, DriverState& driver, Log& log) {
+    const std::vector<std::string> words = SplitWords(strLine);
+    if (words.empty())
+        return true;
+    const std::string& strVerb = words[0];
+    const std::string strArg = words.size() == 2 ? words[1] : std::string();
+    const bool bOneArg = words.size() == 2;
+    DWORD dwMsg = 0;
+    if (words.size() == 1 && strVerb == "quit")
+        return false;
+    if (words.size() == 1 && strVerb == "state")
+        driver.PrintState();
+    else if (bOneArg && strVerb == "headphone" && (strArg == "on" || strArg == "off"))
+        driver.SetHeadphone(strArg == "on");
+    else if (bOneArg && strVerb == "refuse" && strArg == "all")
+        driver.RefuseAll();
+    else if (bOneArg && strVerb == "accept" && strArg == "all")
+        driver.AcceptAll();
+    else if (bOneArg && strVerb == "refuse" && ParseMessage(strArg, dwMsg))
+        driver.Refuse(dwMsg);
+    else if (bOneArg && strVerb == "accept" && ParseMessage(strArg, dwMsg))
+        driver.Accept(dwMsg);
+    else if (bOneArg && (strVerb == "refuse" || strVerb == "accept"))
+        log.Note("error: '%s' is no driver message (111..118, 123)", strArg.c_str());
+    else
+        log.Note("error: '%s' is no command; commands: headphone on|off, refuse N|all, "
+                 "accept N|all, state, quit (N one of 111..118, 123)",
+                 strLine.c_str());
+    return true;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        std::fflush(stderr);
+        return kExitUsage;
+    }
+
+    Log log;
+    DriverState driver(log);
+    driver.SetHeadphone(options.bHeadphone);
+    for (const DWORD dwMsg : options.refused)
+        driver.Refuse(dwMsg);
+
+    PipeServer server(driver, log);
+    if (!server.Start())
+        return kExitServeFailed;
+    log.Note("serving WAV1: on \\\\.\\pipe\\WAV1 with %d instances", PipeServer::kInstances);
+    log.Note("commands: headphone on|off, refuse N|all, accept N|all, state, quit");
+
+    // The end of the input ends the stand-in: a starter that dies never leaves one behind that
+    // holds the pipe name and keeps the Wine session alive.
+    LineReader input;
+    std::string strLine;
+    bool bQuit = false;
+    while (!bQuit && input.Next(strLine))
+        bQuit = !RunCommand(strLine, driver, log);
+    log.Note(bQuit ? "quit" : "standard input ended; quitting");
+    server.Stop();
+    return 0;
+}

@@ -1,0 +1,257 @@
+#include "driver/AudioDrvThread.h"
+#include "platform/device_route.h"
+#include "platform/wav_pipe.h"
+#include "support/StandIn.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// Reports the worker's band notifications to the test.
+class RecordingDrvThread : public CAudioDrvThread {
+  public:
+    ~RecordingDrvThread() override { EndWorker(); }
+    bool StartWorker() {
+        return Open() && WaitUntil([&] { return m_hEvent.load() != nullptr; });
+    }
+    // The band notifications so far, as (band, level, failed).
+    std::vector<std::tuple<int, int, BOOL>> Notes() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_notes;
+    }
+
+  protected:
+    void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_notes.emplace_back(nBand, nLevel, bFailed);
+    }
+
+  private:
+    mutable std::mutex m_mutex;
+    std::vector<std::tuple<int, int, BOOL>> m_notes;
+};
+
+// A device opened through the route, closed when the test leaves.
+struct OpenedDevice {
+    HANDLE hDevice = platform::CreateDevice(L"WAV1:", GENERIC_READ | GENERIC_WRITE, 3, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+    ~OpenedDevice() {
+        if (hDevice != INVALID_HANDLE_VALUE)
+            platform::CloseDevice(hDevice);
+    }
+};
+
+class PipeRouteTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(standIn.WaitServing()); }
+
+    StandIn standIn;
+};
+
+TEST_F(PipeRouteTest, EverySettingReachesTheDriverAndIsLoggedOnItsClock) {
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    const ULONGLONG before = ::GetTickCount64();
+    EXPECT_TRUE(drv.SetEQEnable(FALSE));
+    EXPECT_TRUE(drv.SetAGCEnable(FALSE));
+    EXPECT_TRUE(drv.SetAGCLevel(62));
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        EXPECT_TRUE(drv.SetBandLevel(nBand, 10 + nBand));
+    EXPECT_EQ(drv.IsHeadphonePresent(), 1);
+    ASSERT_TRUE(standIn.WaitForMessages(9));
+    const ULONGLONG after = ::GetTickCount64();
+
+    const std::vector<std::tuple<DWORD, DWORD, std::string>> expected = {
+        {111, 0, "accepted"},  {112, 0, "accepted"},  {113, 62, "accepted"},
+        {114, 10, "accepted"}, {115, 11, "accepted"}, {116, 12, "accepted"},
+        {117, 13, "accepted"}, {118, 14, "accepted"}, {123, 0, "answered:1"}};
+    const std::vector<LogLine> logged = standIn.Messages();
+    ASSERT_EQ(logged.size(), expected.size());
+    ULONGLONG previous = before;
+    for (size_t n = 0; n < expected.size(); ++n) {
+        EXPECT_EQ(std::make_tuple(logged[n].dwMsg, logged[n].dwParam, logged[n].strResult),
+                  expected[n]);
+        EXPECT_GE(logged[n].t, previous);
+        EXPECT_LE(logged[n].t, after);
+        previous = logged[n].t;
+    }
+    ASSERT_TRUE(standIn.Do("state", "# refusing"));
+    ASSERT_TRUE(standIn.WaitForLine("# equalizer off, bands 10 11 12 13 14"));
+    ASSERT_TRUE(standIn.WaitForLine("# agc off, gain 62"));
+}
+
+TEST_F(PipeRouteTest, RefusalFailsTheChannelAndTheWorkerPutsTheLevelBack) {
+    ASSERT_TRUE(standIn.Do("refuse 116", "# refusing 116"));
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    EXPECT_FALSE(drv.SetBandLevel(2, 10));
+    EXPECT_TRUE(drv.SetBandLevel(1, 10));
+
+    RecordingDrvThread worker;
+    ASSERT_TRUE(worker.StartWorker());
+    ASSERT_TRUE(worker.SetBandLevel(2, 12));
+    ASSERT_TRUE(WaitUntil([&] { return worker.Notes().size() == 1; }));
+    EXPECT_EQ(worker.Notes()[0], std::make_tuple(2, 8, TRUE));
+    EXPECT_EQ(worker.GetBandLevel(2), 8);
+
+    ASSERT_TRUE(standIn.Do("accept 116", "# accepting 116"));
+    ASSERT_TRUE(worker.SetBandLevel(2, 12));
+    ASSERT_TRUE(WaitUntil([&] { return worker.Notes().size() == 2; }));
+    EXPECT_EQ(worker.Notes()[1], std::make_tuple(2, 12, FALSE));
+    const std::vector<LogLine> logged = standIn.Messages();
+    ASSERT_EQ(logged.size(), 4u);
+    EXPECT_EQ(logged[2].strResult, "refused");
+    EXPECT_EQ(logged[3].strResult, "accepted");
+}
+
+TEST_F(PipeRouteTest, HeadphoneAnswerFollowsThePlug) {
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    EXPECT_EQ(drv.IsHeadphonePresent(), 1);
+    ASSERT_TRUE(standIn.Do("headphone off", "# headphone off"));
+    EXPECT_EQ(drv.IsHeadphonePresent(), 0);
+    ASSERT_TRUE(standIn.Do("headphone on", "# headphone on"));
+    EXPECT_EQ(drv.IsHeadphonePresent(), 1);
+    ASSERT_TRUE(standIn.Do("refuse 123", "# refusing 123"));
+    EXPECT_EQ(drv.IsHeadphonePresent(), 0) << "a refused query reads as no headphone";
+}
+
+// The application's two threads share one handle: each must get the reply to its own request.
+TEST_F(PipeRouteTest, TwoThreadsOnOneHandleEachGetTheirOwnAnswers) {
+    constexpr int kSends = 1000;
+    ASSERT_TRUE(standIn.Do("refuse 113", "# refusing 113"));
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    std::atomic<int> nWrongA{0};
+    std::atomic<int> nWrongB{0};
+    std::thread threadA([&] {
+        for (int n = 0; n < kSends; ++n)
+            nWrongA += drv.SetAGCLevel(40) ? 1 : 0;
+    });
+    std::thread threadB([&] {
+        for (int n = 0; n < kSends / 2; ++n) {
+            nWrongB += drv.SetBandLevel(0, n % 16) ? 0 : 1;
+            nWrongB += drv.IsHeadphonePresent() == 1 ? 0 : 1;
+        }
+    });
+    threadA.join();
+    threadB.join();
+    EXPECT_EQ(nWrongA, 0) << "113 is refused: a success answered someone else's request";
+    EXPECT_EQ(nWrongB, 0);
+
+    ASSERT_TRUE(standIn.WaitForMessages(2 * kSends));
+    int nRefused = 0;
+    for (const LogLine& line : standIn.Messages())
+        nRefused += line.dwMsg == 113 && line.strResult == "refused";
+    EXPECT_EQ(nRefused, kSends);
+}
+
+TEST_F(PipeRouteTest, OnlyWav1OpensAndABusyPipeIsWaitedForBriefly) {
+    EXPECT_EQ(platform::CreateDevice(L"WAV2:", GENERIC_READ | GENERIC_WRITE, 3, nullptr,
+                                     OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    std::vector<std::unique_ptr<OpenedDevice>> devices;
+    for (int n = 0; n < 8; ++n) {
+        devices.push_back(std::make_unique<OpenedDevice>());
+        ASSERT_NE(devices.back()->hDevice, INVALID_HANDLE_VALUE) << "instance " << n;
+    }
+    EXPECT_EQ(OpenedDevice().hDevice, INVALID_HANDLE_VALUE) << "every instance is taken";
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_BUSY));
+
+    devices.erase(devices.begin());
+    const OpenedDevice again; // the freed instance listens again
+    ASSERT_NE(again.hDevice, INVALID_HANDLE_VALUE);
+    DWORD dwAnswer = 0;
+    MMDRV_MESSAGE_PARAMS params = {0, AUDMSG_GET_HEADPHONE, 0, 0, 0};
+    DWORD cbReturned = 0;
+    EXPECT_TRUE(platform::ControlDevice(again.hDevice, IOCTL_WAV_MESSAGE, &params, sizeof params,
+                                        &dwAnswer, sizeof dwAnswer, &cbReturned, nullptr));
+    EXPECT_EQ(dwAnswer, 1u);
+    EXPECT_EQ(cbReturned, 4u);
+}
+
+TEST(PipeRouteWithoutStandInTest, OpeningFailsWhileNoStandInRuns) {
+    CAudioDrv drv;
+    EXPECT_FALSE(drv.Open());
+    EXPECT_FALSE(drv.SetEQEnable(FALSE));
+}
+
+TEST(PipeRouteWithoutStandInTest, StandInThatDiedFailsEveryCall) {
+    StandIn standIn;
+    ASSERT_TRUE(standIn.WaitServing());
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    EXPECT_TRUE(drv.SetEQEnable(FALSE));
+    standIn.Kill();
+    EXPECT_FALSE(drv.SetAGCEnable(FALSE));
+    EXPECT_FALSE(drv.IsHeadphonePresent());
+    EXPECT_FALSE(drv.SetAGCLevel(40));
+    EXPECT_TRUE(drv.Close());
+}
+
+// A driver on the pipe that answers every request with cbReply bytes (result 1), or never
+// answers when cbReply is negative. Serves one client.
+class MisbehavingDriver {
+  public:
+    explicit MisbehavingDriver(int cbReply)
+        : m_hPipe(::CreateNamedPipeW(platform::wav_pipe::kPipeName, PIPE_ACCESS_DUPLEX,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 4096, 4096, 0,
+                                     nullptr)),
+          m_hDone(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_server([this, cbReply] { Serve(cbReply); }) {}
+    // The client has closed by now, which ends the server's read.
+    ~MisbehavingDriver() {
+        ::SetEvent(m_hDone.Get());
+        m_server.join();
+    }
+
+  private:
+    void Serve(int cbReply) {
+        if (!::ConnectNamedPipe(m_hPipe.Get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED)
+            return;
+        BYTE buffer[128] = {1};
+        DWORD cbDone = 0;
+        while (::ReadFile(m_hPipe.Get(), buffer, sizeof buffer, &cbDone, nullptr)) {
+            if (cbReply < 0) {
+                ::WaitForSingleObject(m_hDone.Get(), INFINITE);
+                return;
+            }
+            buffer[0] = 1;
+            ::WriteFile(m_hPipe.Get(), buffer, static_cast<DWORD>(cbReply), &cbDone, nullptr);
+        }
+    }
+
+    platform::UniqueHandle m_hPipe;
+    platform::UniqueHandle m_hDone;
+    std::thread m_server;
+};
+
+TEST(PipeRouteWithoutStandInTest, ReplyOfTheWrongSizeFailsTheCall) {
+    for (const auto& [cbReply, bExpected] :
+         {std::make_pair(24, TRUE), std::make_pair(7, FALSE), std::make_pair(25, FALSE)}) {
+        MisbehavingDriver driver(cbReply);
+        CAudioDrv drv;
+        ASSERT_TRUE(drv.Open());
+        EXPECT_EQ(drv.SetEQEnable(!drv.m_bEQEnable), bExpected) << cbReply << " bytes";
+        EXPECT_TRUE(drv.Close());
+    }
+}
+
+TEST(PipeRouteWithoutStandInTest, DriverThatNeverAnswersFailsTheCallInTime) {
+    MisbehavingDriver driver(-1);
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    EXPECT_FALSE(drv.SetEQEnable(FALSE)); // returns at all: the wait is bounded
+    EXPECT_FALSE(drv.IsHeadphonePresent()) << "a reply still owed would answer this query";
+    EXPECT_TRUE(drv.Close());
+}
+
+} // namespace
