@@ -18,10 +18,9 @@ MMDRV_MESSAGE_PARAMS MakeMessage(DWORD dwMsg, DWORD dwParam) {
 CAudioDrv::~CAudioDrv() { CloseDevice(); }
 
 BOOL CAudioDrv::Open() {
-    const HANDLE hDevice =
-        platform::CreateDevice(kDeviceName, GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
+    const HANDLE hDevice = platform::CreateDevice(kDeviceName, GENERIC_READ | GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr);
     if (hDevice == INVALID_HANDLE_VALUE) {
         m_hDevice = nullptr;
         return FALSE;

@@ -14,8 +14,7 @@ public:
     }
     BOOL Control(HANDLE hDevice, DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWORD cbOut,
                  LPDWORD pcbReturned, LPOVERLAPPED pOverlapped) override {
-        return ::DeviceIoControl(hDevice, dwCode, pIn, cbIn, pOut, cbOut, pcbReturned,
-                                 pOverlapped);
+        return ::DeviceIoControl(hDevice, dwCode, pIn, cbIn, pOut, cbOut, pcbReturned, pOverlapped);
     }
     BOOL Close(HANDLE hDevice) override { return ::CloseHandle(hDevice); }
 };

@@ -24,14 +24,14 @@ constexpr DWORD kReplyTimeoutMs = 2000;
 // One opened "WAV1:": the pipe, and a lock so that the user-interface thread and the worker,
 // sending through the same handle, each get the reply to their own request.
 class PipeDevice {
-  public:
+public:
     PipeDevice(UniqueHandle hPipe, UniqueHandle hEvent)
         : m_hPipe(std::move(hPipe)), m_hEvent(std::move(hEvent)) {}
 
     BOOL Control(DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWORD cbOut,
                  LPDWORD pcbReturned);
 
-  private:
+private:
     bool Transfer(BYTE* pRequest, DWORD cbRequest, BYTE* pReply, DWORD cbReply);
     bool Await(BOOL bDone, OVERLAPPED& overlapped, DWORD& cbDone);
     void Break();
@@ -123,14 +123,14 @@ void PipeDevice::Break() {
 // The open devices by the handle given out for each; a call holds its device while it runs, so
 // that a close on another thread never frees it under the call.
 class PipeRoute final : public DeviceRoute {
-  public:
+public:
     HANDLE Open(LPCWSTR pszName, DWORD dwAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity,
                 DWORD dwDisposition, DWORD dwFlags, HANDLE hTemplate) override;
     BOOL Control(HANDLE hDevice, DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWORD cbOut,
                  LPDWORD pcbReturned, LPOVERLAPPED pOverlapped) override;
     BOOL Close(HANDLE hDevice) override;
 
-  private:
+private:
     std::shared_ptr<PipeDevice> Find(HANDLE hDevice);
 
     std::mutex m_mutex;

@@ -24,9 +24,7 @@ constexpr DWORD kMaxOutputBytes = 64;
 constexpr DWORD kMaxRequestBytes = kHeaderBytes + kMaxInputBytes;
 constexpr DWORD kMaxReplyBytes = kWordBytes + kMaxOutputBytes;
 
-inline void PutWord(BYTE* pBytes, DWORD dwValue) {
-    std::memcpy(pBytes, &dwValue, kWordBytes);
-}
+inline void PutWord(BYTE* pBytes, DWORD dwValue) { std::memcpy(pBytes, &dwValue, kWordBytes); }
 
 inline DWORD GetWord(const BYTE* pBytes) {
     DWORD dwValue = 0;

@@ -168,9 +168,7 @@ bool SaveModes() {
 
 } // namespace
 
-CAudioConfig::~CAudioConfig() {
-    EndWorker();
-}
+CAudioConfig::~CAudioConfig() { EndWorker(); }
 
 BOOL CAudioConfig::SetEQEnable(BOOL bEnable) {
     if (!CAudioDrvThread::SetEQEnable(bEnable))

@@ -7,7 +7,7 @@ class CSettingsKey;
 // The one settings object: drives the audio driver and keeps every setting, and the mode table,
 // in the registry under HKEY_CURRENT_USER\ControlPanel\Trilbo Audio.
 class CAudioConfig : public CAudioDrvThread {
-  public:
+public:
     CAudioConfig() = default;
     ~CAudioConfig() override;
 
@@ -31,11 +31,11 @@ class CAudioConfig : public CAudioDrvThread {
     // Index of the current mode in g_Modes, -1 for none; the pages read and write it directly.
     int m_nCurMode = 0;
 
-  protected:
+protected:
     void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override;
     void OnAGCLevelApplied(int nLevel, BOOL bFailed) override;
 
-  private:
+private:
     void LoadSettings(const CSettingsKey& key);
     BOOL SaveSettings(const CSettingsKey& key) const;
 };

@@ -46,15 +46,11 @@ LONG CRegistryRoute::DeleteValue(HKEY hKey, LPCWSTR pszName) {
     return ::RegDeleteValueW(hKey, pszName);
 }
 
-LONG CRegistryRoute::CloseKey(HKEY hKey) {
-    return ::RegCloseKey(hKey);
-}
+LONG CRegistryRoute::CloseKey(HKEY hKey) { return ::RegCloseKey(hKey); }
 
 CRegistryRoute& Registry() {
     CRegistryRoute* const pRoute = g_pRoute.load();
     return pRoute ? *pRoute : g_platformRoute;
 }
 
-CRegistryRoute* SetRegistryRoute(CRegistryRoute* pRoute) {
-    return g_pRoute.exchange(pRoute);
-}
+CRegistryRoute* SetRegistryRoute(CRegistryRoute* pRoute) { return g_pRoute.exchange(pRoute); }

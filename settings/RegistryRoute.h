@@ -6,7 +6,7 @@
 // goes through the current route; the default route is the platform's own Reg*W calls. A test
 // puts a route of its own in place to watch the calls or make one of them fail.
 class CRegistryRoute {
-  public:
+public:
     constexpr CRegistryRoute() = default;
     virtual ~CRegistryRoute() = default;
 

@@ -21,7 +21,7 @@ constexpr DWORD kMaxKeyName = 256;
 // Holds at most one open registry key and closes it when destroyed. Movable, not copyable.
 // Every operation returns the platform status, ERROR_SUCCESS (0) for success.
 class CSettingsKey {
-  public:
+public:
     CSettingsKey() = default;
     ~CSettingsKey() { Close(); }
     CSettingsKey(CSettingsKey&& other) noexcept : m_hKey(other.m_hKey) { other.m_hKey = nullptr; }
@@ -45,7 +45,7 @@ class CSettingsKey {
     // Writes the string with its terminating zero.
     LONG WriteString(LPCWSTR pszName, LPCWSTR pszValue) const;
 
-  private:
+private:
     LONG Hold(LONG lStatus, HKEY hKey);
 
     HKEY m_hKey = nullptr;

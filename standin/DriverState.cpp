@@ -16,9 +16,7 @@ bool IsSetMessage(DWORD dwMsg) {
     return (dwMsg >= AUDMSG_EQ_ENABLE && dwMsg <= AUDMSG_AGC_LEVEL) || IsBandMessage(dwMsg);
 }
 
-const char* OnOff(DWORD dwFlag) {
-    return dwFlag ? "on" : "off";
-}
+const char* OnOff(DWORD dwFlag) { return dwFlag ? "on" : "off"; }
 
 } // namespace
 

@@ -10,7 +10,7 @@
 // setting unless refused, the headphone query answers 1 while a headphone is plugged in. Shared
 // by every pipe instance and the command loop.
 class DriverState {
-  public:
+public:
     explicit DriverState(Log& log) : m_log(log) {}
 
     // Answers one control call, logs it, and fills the output; returns the result word.
@@ -26,7 +26,7 @@ class DriverState {
 
     static bool IsDriverMessage(DWORD dwMsg);
 
-  private:
+private:
     DWORD AnswerRecord(DWORD dwCode, const MMDRV_MESSAGE_PARAMS& params, BYTE* pOut, DWORD cbOut);
     bool Takes(DWORD dwCode, DWORD dwMsg, DWORD cbOut);
     bool Store(DWORD dwMsg, DWORD dwParam);

@@ -11,13 +11,13 @@
 //                        the machine can line their own events up with it
 //   # ...                everything else
 class Log {
-  public:
+public:
     Log();
 
     void Message(DWORD dwMsg, DWORD dwParam, const char* pszResult);
     void Note(const char* pszFormat, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 
-  private:
+private:
     void WriteLine(const char* pszLine, int cchLine);
 
     std::mutex m_mutex;

@@ -9,7 +9,7 @@
 // client: under Wine, recreating the only instance makes waiting clients fail at once (error
 // 676), and a client's open does not retry on a busy pipe, so enough instances always listen.
 class PipeServer {
-  public:
+public:
     PipeServer(DriverState& driver, Log& log) : m_driver(driver), m_log(log) {}
     ~PipeServer() { Stop(); }
     PipeServer(const PipeServer&) = delete;
@@ -22,7 +22,7 @@ class PipeServer {
 
     static constexpr int kInstances = 8;
 
-  private:
+private:
     struct Instance {
         PipeServer* pServer = nullptr;
         platform::UniqueHandle hPipe;

@@ -74,7 +74,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
 
 // Splits standard input into lines, whether it is a console, a pipe or a file.
 class LineReader {
-  public:
+public:
     LineReader() : m_hInput(::GetStdHandle(STD_INPUT_HANDLE)) {}
 
     // False at the end of the input.
@@ -97,7 +97,7 @@ class LineReader {
         }
     }
 
-  private:
+private:
     HANDLE m_hInput; // not owned
     std::string m_strPending;
 };

@@ -23,8 +23,8 @@ public:
         DWORD dwCode;
         std::vector<BYTE> input; // bytes of the input buffer as they arrived
         DWORD cbIn, cbOut;
-        bool bOutputIsInput;   // the output buffer is the input record itself
-        DWORD dwOutputBefore;  // first output word as the caller left it
+        bool bOutputIsInput;  // the output buffer is the input record itself
+        DWORD dwOutputBefore; // first output word as the caller left it
         bool bReturnedGiven, bOverlapped;
         MMDRV_MESSAGE_PARAMS Message() const;
     };

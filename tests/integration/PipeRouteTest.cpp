@@ -15,7 +15,7 @@ namespace {
 
 // Reports the worker's band notifications to the test.
 class RecordingDrvThread : public CAudioDrvThread {
-  public:
+public:
     ~RecordingDrvThread() override { EndWorker(); }
     bool StartWorker() {
         return Open() && WaitUntil([&] { return m_hEvent.load() != nullptr; });
@@ -26,13 +26,13 @@ class RecordingDrvThread : public CAudioDrvThread {
         return m_notes;
     }
 
-  protected:
+protected:
     void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_notes.emplace_back(nBand, nLevel, bFailed);
     }
 
-  private:
+private:
     mutable std::mutex m_mutex;
     std::vector<std::tuple<int, int, BOOL>> m_notes;
 };
@@ -48,7 +48,7 @@ struct OpenedDevice {
 };
 
 class PipeRouteTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(standIn.WaitServing()); }
 
     StandIn standIn;
@@ -200,7 +200,7 @@ TEST(PipeRouteWithoutStandInTest, StandInThatDiedFailsEveryCall) {
 // A driver on the pipe that answers every request with cbReply bytes (result 1), or never
 // answers when cbReply is negative. Serves one client.
 class MisbehavingDriver {
-  public:
+public:
     explicit MisbehavingDriver(int cbReply)
         : m_hPipe(::CreateNamedPipeW(platform::wav_pipe::kPipeName, PIPE_ACCESS_DUPLEX,
                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 4096, 4096, 0,
@@ -213,7 +213,7 @@ class MisbehavingDriver {
         m_server.join();
     }
 
-  private:
+private:
     void Serve(int cbReply) {
         if (!::ConnectNamedPipe(m_hPipe.Get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED)
             return;

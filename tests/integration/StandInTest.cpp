@@ -87,7 +87,7 @@ TEST(StandInCommandsTest, QuitOrTheEndOfInputEndsIt) {
 }
 
 class StandInWireTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(standIn.WaitServing());
         hDevice = platform::CreateDevice(L"WAV1:", GENERIC_READ | GENERIC_WRITE, 3, nullptr,
@@ -154,7 +154,7 @@ TEST_F(StandInWireTest, AcceptedMessagesFillTheirOutput) {
 
 // Writes bytes to the pipe as any program could, outside the device route.
 class RawClient {
-  public:
+public:
     RawClient()
         : m_hPipe(::CreateFileW(platform::wav_pipe::kPipeName, GENERIC_READ | GENERIC_WRITE, 0,
                                 nullptr, OPEN_EXISTING, 0, nullptr)) {
@@ -170,7 +170,7 @@ class RawClient {
                                       &cbWritten, nullptr);
     }
 
-  private:
+private:
     platform::UniqueHandle m_hPipe;
     bool m_bOpen = false;
 };

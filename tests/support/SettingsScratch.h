@@ -50,7 +50,7 @@ inline Levels ModeLevels(int nMode) {
 // Each test starts on a scratch state of its own: no settings key below an existing
 // "ControlPanel", the mode table as the program starts with it, g_AudioConfig closed.
 class SettingsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         static const auto initialModes = CopyOfModes();
         DeleteTree(HKEY_CURRENT_USER, kMainPath);

@@ -21,7 +21,7 @@ struct LogLine {
 // input and output on pipes the test owns. Collects every output line; asks the stand-in to quit
 // when destroyed, and ends it by its process handle if it does not.
 class StandIn {
-  public:
+public:
     explicit StandIn(const std::wstring& strOptions = L"");
     ~StandIn();
     StandIn(const StandIn&) = delete;
@@ -43,7 +43,7 @@ class StandIn {
     bool WaitForExit(DWORD& dwExitCode);
     void Kill();
 
-  private:
+private:
     void ReadOutput();
 
     platform::UniqueHandle m_hProcess;

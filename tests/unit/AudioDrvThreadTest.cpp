@@ -52,7 +52,9 @@ public:
     explicit TestDrvThread(NotificationLog& log) : m_log(log) {}
     ~TestDrvThread() override { EndWorker(); }
 
-    bool StartWorker() { return Open() && WaitUntil([&] { return WorkerRunning(); }); }
+    bool StartWorker() {
+        return Open() && WaitUntil([&] { return WorkerRunning(); });
+    }
     bool WorkerRunning() const { return m_hEvent.load() != nullptr; }
     BOOL CloseDeviceOnly() { return CAudioDrv::Close(); }
     void PresetBand(int nBand, int nLevel) { m_nBand[nBand] = nLevel; }
@@ -147,7 +149,8 @@ TEST_F(AudioDrvThreadTest, BurstBecomesOneMessagePerSettingWithItsLatestLevel) {
 
     SendMarker();
     EXPECT_EQ(device.Messages(), (Messages{{113, 40}, {114, 5}, {118, 1}}));
-    EXPECT_EQ(log.All(), (std::vector<Notification>{{kAGC, 40, FALSE}, {0, 5, FALSE}, {4, 1, FALSE}}));
+    EXPECT_EQ(log.All(),
+              (std::vector<Notification>{{kAGC, 40, FALSE}, {0, 5, FALSE}, {4, 1, FALSE}}));
 }
 
 TEST_F(AudioDrvThreadTest, GainGoesBeforeTheBands) {

@@ -19,7 +19,7 @@ const LPCWSTR kBandValues[] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"}
 
 // A settings object whose every field starts as a sentinel, so that a value Load misses shows.
 class SentinelConfig : public CAudioConfig {
-  public:
+public:
     SentinelConfig() {
         for (auto& nBand : m_nBand)
             nBand = 0x5A5A;
@@ -68,7 +68,7 @@ void ExpectLayout(const RegTree& stored, int nLine) {
 }
 
 class Corruption {
-  public:
+public:
     explicit Corruption(unsigned nSeed) : m_rng(nSeed) {}
 
     RegTree Settings() {
@@ -89,7 +89,7 @@ class Corruption {
         return tree;
     }
 
-  private:
+private:
     bool Chance(int nPercent) { return Below(100) < nPercent; }
     int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_rng); }
     DWORD Number() { return Chance(70) ? static_cast<DWORD>(Below(70)) : m_rng(); }
@@ -189,7 +189,7 @@ TEST_F(SettingsRobustnessTest, CorruptContentsLoadWithinTheTableAndSaveCleanly) 
 
 // Makes the nth registry step of the settings code fail; 0 counts the steps without failing.
 class FailingRegistry : public CRegistryRoute {
-  public:
+public:
     explicit FailingRegistry(int nFailAt)
         : m_nFailAt(nFailAt), m_pPrevious(SetRegistryRoute(this)) {}
     ~FailingRegistry() override { SetRegistryRoute(m_pPrevious); }
@@ -217,7 +217,7 @@ class FailingRegistry : public CRegistryRoute {
         return Step() ? CRegistryRoute::DeleteValue(h, psz) : ERROR_ACCESS_DENIED;
     }
 
-  private:
+private:
     bool Step() { return ++m_nSteps != m_nFailAt; }
 
     int m_nSteps = 0;

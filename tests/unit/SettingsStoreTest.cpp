@@ -207,7 +207,7 @@ TEST_F(SettingsStoreTest, SaveWithoutControlPanelChangesNothing) {
 
 // Records the values the worker writes, in order, on their way to the registry.
 class AGCWriteLog : public CRegistryRoute {
-  public:
+public:
     AGCWriteLog() : m_pPrevious(SetRegistryRoute(this)) {}
     ~AGCWriteLog() override { SetRegistryRoute(m_pPrevious); }
     LONG SetValue(HKEY hKey, LPCWSTR pszName, DWORD dwType, const BYTE* pData,
@@ -223,7 +223,7 @@ class AGCWriteLog : public CRegistryRoute {
         return m_levels;
     }
 
-  private:
+private:
     CRegistryRoute* m_pPrevious;
     mutable std::mutex m_mutex;
     std::vector<DWORD> m_levels;
