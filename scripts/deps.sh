@@ -14,6 +14,9 @@ done
 
 echo "# installing: ${missing[*]}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "run as root, or install sudo, to install these" >&2; exit 1; }
+    sudo=sudo
+fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null

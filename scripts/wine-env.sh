@@ -22,22 +22,22 @@ wine_prepare_prefix() {
     touch "$WINEPREFIX/.muntara-ready"
 }
 
-# Starts a private X server unless one is wanted from the caller (keep_display=1 and DISPLAY set).
+# Starts a private X server for the run's Wine processes.
 wine_start_display() {
-    if [ "${keep_display:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
-        return 0
-    fi
-    local n=77
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display itself and writes its number to fd 3: a display is taken when its
+    # lock file or its abstract socket exists, and the socket does not show in another /tmp.
+    local dir n=""
+    dir=$(mktemp -d)
+    mkfifo "$dir/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
     xvfb_pid=$!
+    read -r -t 10 n <"$dir/display" || true
+    rm -rf "$dir"
+    if [ -z "$n" ]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
     export DISPLAY=":$n"
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && return 0
-        sleep 0.05
-    done
-    echo "Xvfb did not start on :$n" >&2
-    return 1
 }
 
 # Waits for the prefix's wineserver to end cleanly, so that the registry reaches the disk, then
