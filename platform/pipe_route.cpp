@@ -211,9 +211,11 @@ std::shared_ptr<PipeDevice> PipeRoute::Find(HANDLE hDevice) {
 
 } // namespace
 
+// Never destroyed: the settings object is a static too, made before the route's first use, and
+// closes its device through the route when statics are torn down at exit.
 DeviceRoute& PlatformDeviceRoute() {
-    static PipeRoute s_route;
-    return s_route;
+    static PipeRoute* const s_pRoute = new PipeRoute;
+    return *s_pRoute;
 }
 
 } // namespace platform
