@@ -21,9 +21,10 @@ public:
 
 } // namespace
 
+// Never destroyed, as on a desktop: the settings object closes its device at exit.
 DeviceRoute& PlatformDeviceRoute() {
-    static KernelRoute s_route;
-    return s_route;
+    static KernelRoute* const s_pRoute = new KernelRoute;
+    return *s_pRoute;
 }
 
 } // namespace platform
