@@ -249,14 +249,11 @@ BOOL CAudioConfig::Save() {
 
 // Every value of the settings key but "Count", which follows the modes.
 BOOL CAudioConfig::SaveSettings(const CSettingsKey& key) const {
-    const DWORD dwBand[kBandCount] = {
-        static_cast<DWORD>(m_nBand[0]), static_cast<DWORD>(m_nBand[1]),
-        static_cast<DWORD>(m_nBand[2]), static_cast<DWORD>(m_nBand[3]),
-        static_cast<DWORD>(m_nBand[4])};
     if (key.WriteNumber(kAGCLevelValue, static_cast<DWORD>(m_nAGCLevel)) != ERROR_SUCCESS)
         return FALSE;
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        if (key.WriteNumber(g_Bands[nBand].pszName, dwBand[nBand]) != ERROR_SUCCESS)
+        if (key.WriteNumber(g_Bands[nBand].pszName, static_cast<DWORD>(m_nBand[nBand])) !=
+            ERROR_SUCCESS)
             return FALSE;
     return key.WriteNumber(kCurModeValue, static_cast<DWORD>(m_nCurMode)) == ERROR_SUCCESS &&
            key.WriteNumber(kEQEnableValue, static_cast<DWORD>(m_bEQEnable)) == ERROR_SUCCESS &&
