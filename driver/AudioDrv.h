@@ -30,6 +30,10 @@ static_assert(sizeof(MMDRV_MESSAGE_PARAMS) == 20, "the driver expects a 20-byte 
 // Bands 0..4: 100Hz, 250Hz, 1KHz, 3.5KHz, 10KHz.
 constexpr int kBandCount = 5;
 
+// Levels the system starts from before anything is loaded: every band flat, the middle gain.
+constexpr LONG kFlatBandLevel = 8;
+constexpr LONG kDefaultAGCLevel = 48;
+
 inline bool IsValidBand(int nBand) { return nBand >= 0 && nBand < kBandCount; }
 
 // The channel to the audio driver: one synchronous driver message per setting, and the

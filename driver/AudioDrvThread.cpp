@@ -2,8 +2,6 @@
 
 namespace {
 
-constexpr LONG kFlatLevel = 8;
-constexpr LONG kDefaultAGCLevel = 48;
 // Lets a burst of slider moves settle into one message per setting.
 constexpr DWORD kSettleMs = 100;
 
@@ -11,7 +9,7 @@ constexpr DWORD kSettleMs = 100;
 
 CAudioDrvThread::CAudioDrvThread() : m_nAGCLevel(kDefaultAGCLevel) {
     for (auto& nBand : m_nBand)
-        nBand = kFlatLevel;
+        nBand = kFlatBandLevel;
 }
 
 CAudioDrvThread::~CAudioDrvThread() { EndWorker(); }

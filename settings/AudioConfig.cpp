@@ -10,8 +10,6 @@ CAudioConfig g_AudioConfig;
 
 namespace {
 
-constexpr LONG kFlatLevel = 8;
-constexpr LONG kDefaultAGCLevel = 48;
 constexpr int kLiveLevels = -1; // CopyModeLevels' index of the live levels
 // A value name has at most 16,383 characters.
 constexpr DWORD kMaxValueName = 16384;
@@ -220,7 +218,7 @@ void CAudioConfig::LoadSettings(const CSettingsKey& key) {
     ReadFlag(key, kAGCEnableValue, m_bAGCEnable);
     m_nCurMode = ReadNumberOr(key, kCurModeValue, 0);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        m_nBand[nBand] = ReadNumberOr(key, g_Bands[nBand].pszName, kFlatLevel);
+        m_nBand[nBand] = ReadNumberOr(key, g_Bands[nBand].pszName, kFlatBandLevel);
     g_nModes = ReadModeCount(key);
 }
 

@@ -38,6 +38,7 @@ private:
     // What the driver starts with: the system's own defaults.
     DWORD m_dwEQEnable = 1;
     DWORD m_dwAGCEnable = 1;
-    DWORD m_dwAGCLevel = 48;
-    DWORD m_dwBand[kBandCount] = {8, 8, 8, 8, 8};
+    DWORD m_dwAGCLevel = kDefaultAGCLevel;
+    DWORD m_dwBand[kBandCount] = {kFlatBandLevel, kFlatBandLevel, kFlatBandLevel, kFlatBandLevel,
+                                  kFlatBandLevel};
 };
