@@ -139,7 +139,18 @@ TEST_F(MainSheetTest, AMicPageNeverShownSendsNothingOfItsOwn) {
     EXPECT_EQ(StoredNumber(L"AGC"), 50) << "the level between steps is kept as loaded";
 }
 
-TEST_F(MainSheetTest, ARestartShowsTheSameSettings) {
+// Run by restart.sh, one after the other, with the Wine server ended cleanly in between: that is
+// when the registry reaches the disk.
+class ServerRestartTest : public AppTest {
+protected:
+    void SetUp() override {
+        if (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                .find("Before") != std::string::npos)
+            AppTest::SetUp();
+    }
+};
+
+TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     Start();
     App().ChooseMode(kEQModes, 5);
     App().Click(2002);
@@ -149,9 +160,10 @@ TEST_F(MainSheetTest, ARestartShowsTheSameSettings) {
     App().MoveSlider(kLevel, 6);
     ASSERT_TRUE(WaitForStored(L"AGC", 62));
     Close(true);
+}
 
-    m_app = std::make_unique<AppUnderTest>();
-    ASSERT_TRUE(m_app->WaitForSheet());
+TEST_F(ServerRestartTest, DISABLED_AfterTheServerEnded) {
+    Start();
     EXPECT_EQ(App().ComboSelection(kEQModes), 5);
     EXPECT_EQ(App().SliderPos(2051), 12);
     EXPECT_FALSE(App().Checked(2002));
@@ -159,6 +171,8 @@ TEST_F(MainSheetTest, ARestartShowsTheSameSettings) {
     ASSERT_TRUE(App().WaitForControl(kLevel));
     EXPECT_EQ(App().SliderPos(kLevel), 6);
     EXPECT_FALSE(App().Checked(kAGCEnable));
+    Close(true);
+    EXPECT_TRUE(SetMessages().empty()) << "a start sends no stored setting";
 }
 
 } // namespace
