@@ -37,6 +37,46 @@ Bytes FindBytes(LPCWSTR pszType, LPCWSTR pszName) {
     return {static_cast<const BYTE*>(::LockResource(hLoaded)), ::SizeofResource(Module(), hInfo)};
 }
 
+// The numeric names of every resource of one type, in ascending order.
+std::vector<WORD> ResourceIds(LPCWSTR pszType) {
+    std::vector<WORD> ids;
+    ::EnumResourceNamesW(
+        Module(), pszType,
+        [](HMODULE, LPCWSTR, LPWSTR pszName, LONG_PTR lParam) -> BOOL {
+            reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(
+                static_cast<WORD>(reinterpret_cast<ULONG_PTR>(pszName)));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&ids));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::vector<WORD> ResourceLanguages(LPCWSTR pszType, WORD nId) {
+    std::vector<WORD> languages;
+    ::EnumResourceLanguagesW(
+        Module(), pszType, MAKEINTRESOURCEW(nId),
+        [](HMODULE, LPCWSTR, LPCWSTR, WORD nLanguage, LONG_PTR lParam) -> BOOL {
+            reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(nLanguage);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&languages));
+    return languages;
+}
+
+TEST(ResourceSetTest, OnlyTheProgramsResourcesAreStoredAllInUsEnglish) {
+    EXPECT_EQ(ResourceIds(RT_DIALOG), (std::vector<WORD>{132, 2000, 2100, 3000}));
+    EXPECT_EQ(ResourceIds(RT_MENU), (std::vector<WORD>{129}));
+    EXPECT_EQ(ResourceIds(RT_GROUP_ICON), (std::vector<WORD>{128}));
+    EXPECT_EQ(ResourceIds(RT_VERSION), (std::vector<WORD>{1}));
+    const WORD nUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    for (const LPCWSTR pszType :
+         {RT_STRING, RT_DIALOG, RT_MENU, RT_GROUP_ICON, RT_ICON, RT_VERSION})
+        for (const WORD nId : ResourceIds(pszType))
+            EXPECT_EQ(ResourceLanguages(pszType, nId), (std::vector<WORD>{nUsEnglish}))
+                << "type " << reinterpret_cast<ULONG_PTR>(pszType) << ", resource " << nId;
+}
+
 // ---------------------------------------------------------------------------------------------
 // String table
 
@@ -92,17 +132,8 @@ const StringEntry kStrings[] = {
 
 // Every non-empty string the table holds: a block of sixteen counted strings per resource.
 std::set<UINT> StoredStringIds() {
-    std::vector<UINT> blocks;
-    ::EnumResourceNamesW(
-        Module(), RT_STRING,
-        [](HMODULE, LPCWSTR, LPWSTR pszName, LONG_PTR lParam) -> BOOL {
-            reinterpret_cast<std::vector<UINT>*>(lParam)->push_back(
-                static_cast<UINT>(reinterpret_cast<ULONG_PTR>(pszName)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&blocks));
     std::set<UINT> ids;
-    for (const UINT nBlock : blocks) {
+    for (const WORD nBlock : ResourceIds(RT_STRING)) {
         const Bytes bytes = FindBytes(RT_STRING, MAKEINTRESOURCEW(nBlock));
         const WORD* pWord = reinterpret_cast<const WORD*>(bytes.pData);
         for (UINT nIndex = 0; nIndex < 16; ++nIndex) {
@@ -153,10 +184,10 @@ struct Control {
 
 std::ostream& operator<<(std::ostream& out, const Control& control) {
     return out << "{" << control.nId << ", " << testing::PrintToString(control.strClass) << ", "
-               << testing::PrintToString(control.strText) << ", 0x" << std::hex
-               << control.dwStyle << std::dec << ", " << control.x << ", " << control.y << ", "
-               << control.cx << ", " << control.cy << ", ex 0x" << std::hex << control.dwExStyle
-               << std::dec << ", data " << control.cbCreationData << "}";
+               << testing::PrintToString(control.strText) << ", 0x" << std::hex << control.dwStyle
+               << std::dec << ", " << control.x << ", " << control.y << ", " << control.cx << ", "
+               << control.cy << ", ex 0x" << std::hex << control.dwExStyle << std::dec << ", data "
+               << control.cbCreationData << "}";
 }
 
 struct DialogSpec {
@@ -266,8 +297,8 @@ public:
 
 private:
     static std::wstring OrdinalName(WORD nOrdinal) {
-        const wchar_t* const predefined[] = {L"Button",    L"Edit",      L"Static",
-                                             L"ListBox",   L"ScrollBar", L"ComboBox"};
+        const wchar_t* const predefined[] = {L"Button",  L"Edit",      L"Static",
+                                             L"ListBox", L"ScrollBar", L"ComboBox"};
         if (nOrdinal >= 0x80 && nOrdinal <= 0x85)
             return predefined[nOrdinal - 0x80];
         return L"#" + std::to_wstring(nOrdinal);
@@ -335,6 +366,8 @@ DialogTemplate ReadDialog(WORD nId, bool& bFailed) {
     return dialog;
 }
 
+void PrintTo(const DialogSpec* pSpec, std::ostream* pOut) { *pOut << "template " << pSpec->nId; }
+
 class DialogTemplateTest : public testing::TestWithParam<const DialogSpec*> {};
 
 TEST_P(DialogTemplateTest, TemplateHoldsEveryControlInOrder) {
@@ -385,31 +418,32 @@ std::wstring WindowText(HWND hWnd) {
     return szText;
 }
 
-// The pages are child dialogs: they are created inside a top-level window, as the sheet does.
-TEST(DialogCreationTest, PagesCreateWithEveryControlAtItsSize) {
+// The pages are child dialogs: they are created inside a top-level window, as the sheet does. The
+// Save Mode dialog, child and pop-up bits both set, is created the same way.
+TEST(DialogCreationTest, TemplatesCreateWithEveryControlAtTheirSize) {
     const INITCOMMONCONTROLSEX init = {sizeof init, ICC_BAR_CLASSES};
     ASSERT_TRUE(::InitCommonControlsEx(&init));
     const UniqueWindow parent(::CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 600, 400,
                                                 nullptr, nullptr, Module(), nullptr));
     ASSERT_TRUE(parent);
 
-    for (const DialogSpec* pSpec : {&kEqualizerPage, &kMicPage}) {
-        SCOPED_TRACE(testing::Message() << "page " << pSpec->nId);
-        const UniqueWindow page(::CreateDialogParamW(Module(), MAKEINTRESOURCEW(pSpec->nId),
-                                                     parent.get(), PageProc, 0));
-        ASSERT_TRUE(page) << "error " << ::GetLastError();
+    for (const DialogSpec* pSpec : {&kEqualizerPage, &kMicPage, &kSaveModeDialog}) {
+        SCOPED_TRACE(testing::Message() << "template " << pSpec->nId);
+        const UniqueWindow dialog(::CreateDialogParamW(Module(), MAKEINTRESOURCEW(pSpec->nId),
+                                                       parent.get(), PageProc, 0));
+        ASSERT_TRUE(dialog) << "error " << ::GetLastError();
 
         RECT expected = {0, 0, pSpec->cx, pSpec->cy};
-        ASSERT_TRUE(::MapDialogRect(page.get(), &expected));
+        ASSERT_TRUE(::MapDialogRect(dialog.get(), &expected));
         RECT client = {};
-        ::GetClientRect(page.get(), &client);
+        ::GetClientRect(dialog.get(), &client);
         EXPECT_EQ(client.right, expected.right);
         EXPECT_EQ(client.bottom, expected.bottom);
 
         for (const Control& control : pSpec->controls) {
             if (control.nId == -1)
                 continue;
-            const HWND hControl = ::GetDlgItem(page.get(), control.nId);
+            const HWND hControl = ::GetDlgItem(dialog.get(), control.nId);
             ASSERT_TRUE(hControl) << "control " << control.nId;
             EXPECT_EQ(Lower(WindowClass(hControl)), Lower(control.strClass)) << control.nId;
             EXPECT_EQ(WindowText(hControl), control.strText) << control.nId;
@@ -417,20 +451,8 @@ TEST(DialogCreationTest, PagesCreateWithEveryControlAtItsSize) {
     }
 }
 
-TEST(DialogCreationTest, OnlyTheProgramsDialogsAreStored) {
-    std::vector<WORD> names;
-    ::EnumResourceNamesW(
-        Module(), RT_DIALOG,
-        [](HMODULE, LPCWSTR, LPWSTR pszName, LONG_PTR lParam) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(
-                static_cast<WORD>(reinterpret_cast<ULONG_PTR>(pszName)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&names));
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<WORD>{132, 2000, 2100, 3000}));
-
-    // The headphone prompt as a dialog: no code shows it, but it stands as described.
+// No code shows the headphone prompt as a dialog, but it stands as described.
+TEST(PromptDialogTest, HoldsTheHeadphoneTextUnderItsCaption) {
     bool bFailed = false;
     const DialogTemplate prompt = ReadDialog(132, bFailed);
     ASSERT_FALSE(bFailed);
