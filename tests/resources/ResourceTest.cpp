@@ -136,7 +136,8 @@ std::set<UINT> StoredStringIds() {
     for (const WORD nBlock : ResourceIds(RT_STRING)) {
         const Bytes bytes = FindBytes(RT_STRING, MAKEINTRESOURCEW(nBlock));
         const WORD* pWord = reinterpret_cast<const WORD*>(bytes.pData);
-        for (UINT nIndex = 0; nIndex < 16; ++nIndex) {
+        const WORD* const pEnd = pWord + bytes.cbSize / sizeof(WORD);
+        for (UINT nIndex = 0; nIndex < 16 && pWord < pEnd; ++nIndex) {
             if (*pWord != 0)
                 ids.insert((nBlock - 1) * 16 + nIndex);
             pWord += 1 + *pWord;
@@ -158,7 +159,7 @@ TEST(StringTableTest, EveryStringLoadsExactlyAndNoOtherIsStored) {
     EXPECT_EQ(StoredStringIds(), expectedIds);
 
     // The menu bar's button text is not part of the desktop's table.
-    wchar_t szBuffer[16] = L"untouched";
+    wchar_t szBuffer[16];
     EXPECT_EQ(::LoadStringW(Module(), 32772, szBuffer, 16), 0);
 }
 
@@ -190,7 +191,7 @@ std::ostream& operator<<(std::ostream& out, const Control& control) {
                << control.cbCreationData << "}";
 }
 
-struct DialogSpec {
+struct ExpectedDialog {
     WORD nId;
     DWORD dwStyle;
     short cx, cy;
@@ -201,7 +202,7 @@ struct DialogSpec {
 const std::wstring kRule(65, L'_');
 constexpr DWORD kPageStyle = 0x40000040;
 
-const DialogSpec kEqualizerPage = {
+const ExpectedDialog kEqualizerPage = {
     2000,
     kPageStyle,
     263,
@@ -231,7 +232,7 @@ const DialogSpec kEqualizerPage = {
     },
 };
 
-const DialogSpec kMicPage = {
+const ExpectedDialog kMicPage = {
     3000,
     kPageStyle,
     256,
@@ -249,7 +250,7 @@ const DialogSpec kMicPage = {
     },
 };
 
-const DialogSpec kSaveModeDialog = {
+const ExpectedDialog kSaveModeDialog = {
     2100,
     0xC0C800C0,
     161,
@@ -366,36 +367,38 @@ DialogTemplate ReadDialog(WORD nId, bool& bFailed) {
     return dialog;
 }
 
-void PrintTo(const DialogSpec* pSpec, std::ostream* pOut) { *pOut << "template " << pSpec->nId; }
+void PrintTo(const ExpectedDialog* pExpected, std::ostream* pOut) {
+    *pOut << "template " << pExpected->nId;
+}
 
-class DialogTemplateTest : public testing::TestWithParam<const DialogSpec*> {};
+class DialogTemplateTest : public testing::TestWithParam<const ExpectedDialog*> {};
 
 TEST_P(DialogTemplateTest, TemplateHoldsEveryControlInOrder) {
-    const DialogSpec& spec = *GetParam();
+    const ExpectedDialog& expected = *GetParam();
     bool bFailed = false;
-    const DialogTemplate dialog = ReadDialog(spec.nId, bFailed);
-    ASSERT_FALSE(bFailed) << "template " << spec.nId << " missing or cut short";
+    const DialogTemplate dialog = ReadDialog(expected.nId, bFailed);
+    ASSERT_FALSE(bFailed) << "template " << expected.nId << " missing or cut short";
 
-    EXPECT_EQ(dialog.dwStyle, spec.dwStyle);
+    EXPECT_EQ(dialog.dwStyle, expected.dwStyle);
     EXPECT_EQ(dialog.dwExStyle, 0u);
     EXPECT_EQ(dialog.x, 0);
     EXPECT_EQ(dialog.y, 0);
-    EXPECT_EQ(dialog.cx, spec.cx);
-    EXPECT_EQ(dialog.cy, spec.cy);
+    EXPECT_EQ(dialog.cx, expected.cx);
+    EXPECT_EQ(dialog.cy, expected.cy);
     EXPECT_EQ(dialog.strMenu, L"");
     EXPECT_EQ(dialog.strClass, L"");
-    EXPECT_EQ(dialog.strCaption, spec.strCaption);
+    EXPECT_EQ(dialog.strCaption, expected.strCaption);
     EXPECT_EQ(dialog.nPointSize, 8);
     EXPECT_EQ(dialog.strFont, L"Tahoma");
 
-    ASSERT_EQ(dialog.controls.size(), spec.controls.size());
-    for (size_t nIndex = 0; nIndex < spec.controls.size(); ++nIndex)
-        EXPECT_EQ(dialog.controls[nIndex], spec.controls[nIndex]) << "control " << nIndex;
+    ASSERT_EQ(dialog.controls.size(), expected.controls.size());
+    for (size_t nIndex = 0; nIndex < expected.controls.size(); ++nIndex)
+        EXPECT_EQ(dialog.controls[nIndex], expected.controls[nIndex]) << "control " << nIndex;
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, DialogTemplateTest,
                          testing::Values(&kEqualizerPage, &kMicPage, &kSaveModeDialog),
-                         [](const testing::TestParamInfo<const DialogSpec*>& info) {
+                         [](const testing::TestParamInfo<const ExpectedDialog*>& info) {
                              return "Dialog" + std::to_string(info.param->nId);
                          });
 
@@ -427,20 +430,20 @@ TEST(DialogCreationTest, TemplatesCreateWithEveryControlAtTheirSize) {
                                                 nullptr, nullptr, Module(), nullptr));
     ASSERT_TRUE(parent);
 
-    for (const DialogSpec* pSpec : {&kEqualizerPage, &kMicPage, &kSaveModeDialog}) {
-        SCOPED_TRACE(testing::Message() << "template " << pSpec->nId);
-        const UniqueWindow dialog(::CreateDialogParamW(Module(), MAKEINTRESOURCEW(pSpec->nId),
+    for (const ExpectedDialog* pExpected : {&kEqualizerPage, &kMicPage, &kSaveModeDialog}) {
+        SCOPED_TRACE(testing::Message() << "template " << pExpected->nId);
+        const UniqueWindow dialog(::CreateDialogParamW(Module(), MAKEINTRESOURCEW(pExpected->nId),
                                                        parent.get(), PageProc, 0));
         ASSERT_TRUE(dialog) << "error " << ::GetLastError();
 
-        RECT expected = {0, 0, pSpec->cx, pSpec->cy};
+        RECT expected = {0, 0, pExpected->cx, pExpected->cy};
         ASSERT_TRUE(::MapDialogRect(dialog.get(), &expected));
         RECT client = {};
         ::GetClientRect(dialog.get(), &client);
         EXPECT_EQ(client.right, expected.right);
         EXPECT_EQ(client.bottom, expected.bottom);
 
-        for (const Control& control : pSpec->controls) {
+        for (const Control& control : pExpected->controls) {
             if (control.nId == -1)
                 continue;
             const HWND hControl = ::GetDlgItem(dialog.get(), control.nId);
