@@ -74,10 +74,10 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(TestDialog, CDialog)
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_TEST_TRACKBAR, OnTrackbarDraw)
-    ON_NOTIFY(NM_CLICK, IDC_TEST_EDIT, OnEditClick)
-    ON_NOTIFY(NM_CLICK, IDC_TEST_BUTTON, OnButtonClick)
-    ON_WM_CTLCOLOR()
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_TEST_TRACKBAR, OnTrackbarDraw)
+ON_NOTIFY(NM_CLICK, IDC_TEST_EDIT, OnEditClick)
+ON_NOTIFY(NM_CLICK, IDC_TEST_BUTTON, OnButtonClick)
+ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
 
 TEST(Dialog, OkReadsTheControlsAndCancelDoesNot) {
@@ -145,9 +145,9 @@ LRESULT Notify(HWND hDlg, int nID, UINT nCode) {
     return ::SendMessageW(hDlg, WM_NOTIFY, nID, reinterpret_cast<LPARAM>(&hdr));
 }
 
-LRESULT Colour(HWND hDlg, UINT message, HDC hDC, HWND hCtl) {
-    return ::SendMessageW(hDlg, message, reinterpret_cast<WPARAM>(hDC),
-                          reinterpret_cast<LPARAM>(hCtl));
+// A colour request, through the dialog or straight to the platform's default.
+template <class Send> LRESULT Colour(Send send, HWND hDlg, UINT message, HDC hDC, HWND hCtl) {
+    return send(hDlg, message, reinterpret_cast<WPARAM>(hDC), reinterpret_cast<LPARAM>(hCtl));
 }
 
 TEST(Dialog, HandlersResultsReachTheSenderAndDefaultPassesOn) {
@@ -165,15 +165,14 @@ TEST(Dialog, HandlersResultsReachTheSenderAndDefaultPassesOn) {
         a.editNotify = Notify(hDlg, IDC_TEST_EDIT, NM_CLICK);
         a.buttonNotify = Notify(hDlg, IDC_TEST_BUTTON, NM_CLICK);
         const HDC hDC = ::GetDC(hDlg);
-        a.staticBrush = Colour(hDlg, WM_CTLCOLORSTATIC, hDC, hLabel);
-        a.buttonBrush = Colour(hDlg, WM_CTLCOLORBTN, hDC, hButton);
-        a.dialogBrush = Colour(hDlg, WM_CTLCOLORDLG, hDC, hDlg);
-        a.editBrush = Colour(hDlg, WM_CTLCOLOREDIT, hDC, hLabel);
-        a.listBrush = Colour(hDlg, WM_CTLCOLORLISTBOX, hDC, hLabel);
-        a.defaultDialogBrush = ::DefWindowProcW(hDlg, WM_CTLCOLORDLG, (WPARAM)hDC, (LPARAM)hDlg);
-        a.defaultEditBrush = ::DefWindowProcW(hDlg, WM_CTLCOLOREDIT, (WPARAM)hDC, (LPARAM)hLabel);
-        a.defaultListBrush =
-            ::DefWindowProcW(hDlg, WM_CTLCOLORLISTBOX, (WPARAM)hDC, (LPARAM)hLabel);
+        a.staticBrush = Colour(::SendMessageW, hDlg, WM_CTLCOLORSTATIC, hDC, hLabel);
+        a.buttonBrush = Colour(::SendMessageW, hDlg, WM_CTLCOLORBTN, hDC, hButton);
+        a.dialogBrush = Colour(::SendMessageW, hDlg, WM_CTLCOLORDLG, hDC, hDlg);
+        a.editBrush = Colour(::SendMessageW, hDlg, WM_CTLCOLOREDIT, hDC, hLabel);
+        a.listBrush = Colour(::SendMessageW, hDlg, WM_CTLCOLORLISTBOX, hDC, hLabel);
+        a.defaultDialogBrush = Colour(::DefWindowProcW, hDlg, WM_CTLCOLORDLG, hDC, hDlg);
+        a.defaultEditBrush = Colour(::DefWindowProcW, hDlg, WM_CTLCOLOREDIT, hDC, hLabel);
+        a.defaultListBrush = Colour(::DefWindowProcW, hDlg, WM_CTLCOLORLISTBOX, hDC, hLabel);
         ::ReleaseDC(hDlg, hDC);
         return ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
     });

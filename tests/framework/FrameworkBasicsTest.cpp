@@ -25,8 +25,8 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(BaseFrame, CFrameWnd)
-    ON_BN_CLICKED(10, OnShared)
-    ON_BN_CLICKED(11, OnBaseOnly)
+ON_BN_CLICKED(10, OnShared)
+ON_BN_CLICKED(11, OnBaseOnly)
 END_MESSAGE_MAP()
 
 class DerivedFrame : public BaseFrame {
@@ -52,11 +52,11 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(DerivedFrame, BaseFrame)
-    ON_BN_CLICKED(10, OnShared)
-    ON_CBN_SELCHANGE(11, OnSelChange)
-    ON_COMMAND(12, OnPassOn)
-    ON_WM_TIMER()
-    ON_WM_LBUTTONDOWN()
+ON_BN_CLICKED(10, OnShared)
+ON_CBN_SELCHANGE(11, OnSelChange)
+ON_COMMAND(12, OnPassOn)
+ON_WM_TIMER()
+ON_WM_LBUTTONDOWN()
 END_MESSAGE_MAP()
 
 BOOL Command(CWnd& wnd, UINT nID, UINT nCode) {

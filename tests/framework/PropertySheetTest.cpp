@@ -92,7 +92,7 @@ SheetRun RunSheet(int nChoice, bool bLeaveFirst, int nButton) {
     return run;
 }
 
-TEST(PropertySheet, LeavingAPageAndOkSaveItsControlsCancelDoesNot) {
+TEST(Sheet, LeavingAPageAndOkSaveItsControlsCancelDoesNot) {
     const SheetRun leaveThenOk = RunSheet(2, true, PSBTN_OK);
     EXPECT_GT(leaveThenOk.result, 0);
     EXPECT_EQ(leaveThenOk.nShownChoice, 1); // the member, shown when the page was made
@@ -107,7 +107,7 @@ TEST(PropertySheet, LeavingAPageAndOkSaveItsControlsCancelDoesNot) {
     EXPECT_EQ(cancel.nChoice, 1);
 }
 
-TEST(PropertySheet, MakesEachPageWhenFirstShownUnderItsCaption) {
+TEST(Sheet, MakesEachPageWhenFirstShownUnderItsCaption) {
     CPropertySheet sheet(kCaption);
     ComboPage first;
     WatchedPage second(sheet);
