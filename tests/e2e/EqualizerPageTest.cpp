@@ -44,7 +44,7 @@ class EqualizerPageTest : public AppTest {
 protected:
     // Presses a mode button and returns the message box it opens.
     HWND PressForMessage(int nButton) {
-        App().Click(nButton);
+        App().Press(nButton);
         return App().WaitForWindow(L"Muntara Audio");
     }
     void ExpectRefusal(int nButton, const std::wstring& strText) {
@@ -52,12 +52,11 @@ protected:
         ASSERT_TRUE(hBox) << "no message for button " << nButton;
         EXPECT_EQ(AppUnderTest::MessageText(hBox), strText);
         EXPECT_FALSE(::GetDlgItem(hBox, IDNO)) << "a refusal asks nothing";
-        AppUnderTest::Answer(hBox, IDOK);
-        EXPECT_TRUE(App().WindowGone(hBox));
+        EXPECT_TRUE(App().AnswerAndWait(hBox, IDOK));
     }
     // Opens the Save Mode dialog through New.
     HWND OpenSaveModeDialog() {
-        App().Click(kNew);
+        App().Press(kNew);
         return App().WaitForWindow(L"Save Mode");
     }
 };
@@ -166,8 +165,7 @@ TEST_F(EqualizerPageTest, APromptClosedByTheUserLeavesNothingToClose) {
     Start(L"--headphone=off");
     const HWND hPrompt = App().WaitForWindow(L"Muntara Audio");
     ASSERT_TRUE(hPrompt);
-    AppUnderTest::Answer(hPrompt, IDOK);
-    ASSERT_TRUE(App().WindowGone(hPrompt));
+    ASSERT_TRUE(App().AnswerAndWait(hPrompt, IDOK));
     App().SelectTab(1);
 
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
@@ -191,8 +189,7 @@ TEST_F(EqualizerPageTest, NewIsRefusedAtTwentyTwoEntriesAndWorksAgainAfterADelet
     App().ChooseMode(kModeList, 21);
     const HWND hConfirm = PressForMessage(kDelete);
     ASSERT_TRUE(hConfirm);
-    AppUnderTest::Answer(hConfirm, IDYES);
-    ASSERT_TRUE(App().WindowGone(hConfirm));
+    ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
     EXPECT_EQ(App().ComboCount(kModeList), 21);
     const HWND hDialog = OpenSaveModeDialog();
     ASSERT_TRUE(hDialog);
@@ -225,13 +222,11 @@ TEST_F(EqualizerPageTest, TheDialogRefusesEmptyAndTakenNamesAndTakesANewOne) {
         ASSERT_TRUE(hBox);
         EXPECT_EQ(AppUnderTest::MessageText(hBox), strRefusal);
         EXPECT_EQ(::GetWindow(hBox, GW_OWNER), hDialog) << "the dialog owns its refusals";
-        AppUnderTest::Answer(hBox, IDOK);
-        ASSERT_TRUE(App().WindowGone(hBox));
+        ASSERT_TRUE(App().AnswerAndWait(hBox, IDOK));
         EXPECT_TRUE(::IsWindowVisible(hDialog)) << "the dialog stays open";
     }
     AppUnderTest::SetText(hDialog, 2151, L"flat");
-    AppUnderTest::Answer(hDialog, IDOK);
-    ASSERT_TRUE(App().WindowGone(hDialog));
+    ASSERT_TRUE(App().AnswerAndWait(hDialog, IDOK));
 
     EXPECT_EQ(App().ComboCount(kModeList), 7);
     EXPECT_EQ(App().ComboText(kModeList, 6), L"flat");
@@ -249,12 +244,12 @@ TEST_F(EqualizerPageTest, OverwritingAnOwnModeAsksAndTakesTheLiveLevels) {
     Start(L"", &stored);
     App().ChooseMode(kModeList, 6);
     App().MoveSlider(kBand4, 1);
+    ASSERT_TRUE(WaitForMessage(kBandMsg + 4, 1)) << "the slider has repainted";
     const HWND hConfirm = PressForMessage(kSave);
     ASSERT_TRUE(hConfirm);
     EXPECT_EQ(AppUnderTest::MessageText(hConfirm), L"Save \"Mine\" Mode?");
     EXPECT_TRUE(::GetDlgItem(hConfirm, IDYES) && ::GetDlgItem(hConfirm, IDNO));
-    AppUnderTest::Answer(hConfirm, IDYES);
-    ASSERT_TRUE(App().WindowGone(hConfirm));
+    ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
     EXPECT_EQ(Stored().keys.at(L"00006"), StoredMode(L"Mine", {0, 0, 0, 0, 1}));
     EXPECT_EQ(App().ComboSelection(kModeList), 6);
 }
@@ -266,8 +261,7 @@ TEST_F(EqualizerPageTest, DeletingEntrySevenOfNineKeepsListAndTableInStep) {
     const HWND hConfirm = PressForMessage(kDelete);
     ASSERT_TRUE(hConfirm);
     EXPECT_EQ(AppUnderTest::MessageText(hConfirm), L"Delete \"B\" Mode?");
-    AppUnderTest::Answer(hConfirm, IDYES);
-    ASSERT_TRUE(App().WindowGone(hConfirm));
+    ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
 
     ASSERT_EQ(App().ComboCount(kModeList), 8);
     EXPECT_EQ(App().ComboText(kModeList, 7), L"C");
@@ -287,18 +281,17 @@ TEST_F(EqualizerPageTest, CancelAndNoChangeNothing) {
     const RegTree stored = SettingsWithOwnModes({L"Mine"});
     Start(L"", &stored);
     App().ChooseMode(kModeList, 6);
+    ASSERT_TRUE(WaitForStored(L"10KHz", 0)) << "the mode's levels are applied and stored";
     const RegTree before = Stored();
 
     const HWND hDialog = OpenSaveModeDialog();
     ASSERT_TRUE(hDialog);
     AppUnderTest::SetText(hDialog, 2151, L"Never");
-    AppUnderTest::Answer(hDialog, IDCANCEL);
-    ASSERT_TRUE(App().WindowGone(hDialog));
+    ASSERT_TRUE(App().AnswerAndWait(hDialog, IDCANCEL));
     for (const int nButton : {kSave, kDelete}) {
         const HWND hConfirm = PressForMessage(nButton);
         ASSERT_TRUE(hConfirm);
-        AppUnderTest::Answer(hConfirm, IDNO);
-        ASSERT_TRUE(App().WindowGone(hConfirm));
+        ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDNO));
     }
     EXPECT_EQ(App().ComboCount(kModeList), 7);
     EXPECT_EQ(App().ComboSelection(kModeList), 6);

@@ -87,11 +87,12 @@ TEST_F(MicPageTest, TheListFollowsTheSliderAndTheSliderFollowsTheList) {
     const int modeOf[8] = {kNoisy, -1, -1, kNormal, -1, -1, -1, kQuiet};
     for (const int nPos : {1, 2, 4, 5, 6, 0, 3, 7}) {
         App().MoveSlider(kLevel, nPos);
-        EXPECT_EQ(App().ComboSelection(kMicModes), modeOf[nPos]) << "position " << nPos;
         EXPECT_TRUE(WaitForMessage(kAGCLevelMsg, levels[nPos])) << "position " << nPos;
+        EXPECT_EQ(App().ComboSelection(kMicModes), modeOf[nPos]) << "position " << nPos;
     }
     App().ChooseMode(kMicModes, kNoisy);
     EXPECT_EQ(App().SliderPos(kLevel), 0);
+    EXPECT_TRUE(WaitForStored(L"AGC", 36));
     EXPECT_EQ(App().ComboSelection(kMicModes), kNoisy);
     App().ChooseMode(kMicModes, kQuiet);
     EXPECT_EQ(App().SliderPos(kLevel), 7);
@@ -104,6 +105,7 @@ TEST_F(MainSheetTest, CancelBeforeTheEqualizerPageWasLeftSavesModeFlat) {
     Start();
     App().ChooseMode(kEQModes, 2);
     EXPECT_EQ(StoredNumber(L"CurPF"), 2);
+    ASSERT_TRUE(WaitForMessage(116, 9)) << "the sliders have repainted";
     Close(false);
     EXPECT_EQ(StoredNumber(L"CurPF"), 0);
     EXPECT_EQ(StoredNumber(L"Count"), 6) << "everything saved";

@@ -158,6 +158,9 @@ bool AppUnderTest::WaitForExit(DWORD& dwExitCode, DWORD timeoutMs) {
 
 void AppUnderTest::Click(int nID) const { ::SendMessageW(Control(nID), BM_CLICK, 0, 0); }
 
+// Posted: a sent click would wait for the handler, which waits for the modal window to close.
+void AppUnderTest::Press(int nID) const { ::PostMessageW(Control(nID), BM_CLICK, 0, 0); }
+
 void AppUnderTest::ChooseMode(int nComboID, int nIndex) const {
     const HWND hCombo = Control(nComboID);
     ::SendMessageW(hCombo, CB_SETCURSEL, nIndex, 0);
@@ -167,14 +170,12 @@ void AppUnderTest::ChooseMode(int nComboID, int nIndex) const {
 
 void AppUnderTest::MoveSlider(int nID, int nPos) const {
     ::SendMessageW(Control(nID), TBM_SETPOS, TRUE, nPos);
-    ::UpdateWindow(Control(nID));
 }
 
 void AppUnderTest::PressKey(int nID, UINT vk) const {
     const HWND hControl = Control(nID);
     ::SendMessageW(hControl, WM_KEYDOWN, vk, 1);
     ::SendMessageW(hControl, WM_KEYUP, vk, 0xC0000001);
-    ::UpdateWindow(hControl);
 }
 
 int AppUnderTest::SliderPos(int nID) const {
@@ -230,4 +231,19 @@ void AppUnderTest::Answer(HWND hDialog, int nButtonID) {
 void AppUnderTest::SetText(HWND hDialog, int nID, const std::wstring& strText) {
     ::SendMessageW(::GetDlgItem(hDialog, nID), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(strText.c_str()));
+}
+
+bool AppUnderTest::AnswerAndWait(HWND hDialog, int nButtonID) const {
+    Answer(hDialog, nButtonID);
+    if (!WindowGone(hDialog))
+        return false;
+    Sync();
+    return true;
+}
+
+// A sent message is handled only when the thread looks at its queue again, that is after the
+// handler that ran the closed window has returned.
+void AppUnderTest::Sync() const {
+    DWORD_PTR dwResult = 0;
+    ::SendMessageTimeoutW(m_hSheet, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &dwResult);
 }

@@ -35,9 +35,11 @@ public:
     bool Running() const;
 
     // User actions on the controls.
-    void Click(int nID) const;                 // a button or check box
+    void Click(int nID) const;                 // a button or check box; returns when handled
+    void Press(int nID) const;                 // a button whose handler opens a modal window
     void ChooseMode(int nComboID, int nIndex) const; // picks a list entry like a tap would
-    void MoveSlider(int nID, int nPos) const;  // the thumb set to nPos, repainted
+    // The thumb set to nPos; the trackbar repaints when the application's loop is idle.
+    void MoveSlider(int nID, int nPos) const;
     void PressKey(int nID, UINT vk) const;     // a key press while the control has the focus
 
     int SliderPos(int nID) const;
@@ -56,6 +58,11 @@ public:
     // Presses a button of a message box or dialog (IDOK, IDYES, IDNO, IDCANCEL).
     static void Answer(HWND hDialog, int nButtonID);
     static void SetText(HWND hDialog, int nID, const std::wstring& strText);
+    // Presses the button and waits until the window is gone and the handler that opened it has
+    // returned.
+    bool AnswerAndWait(HWND hDialog, int nButtonID) const;
+    // Returns once the application's thread has handled everything sent before.
+    void Sync() const;
 
     DWORD ProcessId() const { return m_dwProcessId; }
 
