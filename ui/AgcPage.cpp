@@ -34,11 +34,11 @@ const CRuntimeClass* CPP_AGC::GetRuntimeClass() const { return &classCPP_AGC; }
 CObject* CPP_AGC::CreateObject() { return new (std::nothrow) CPP_AGC; }
 
 BEGIN_MESSAGE_MAP(CPP_AGC, CPropertyPage)
-    ON_BN_CLICKED(IDC_AGC_ENABLE, OnEnableAGC)
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_AGC_LEVEL, OnCustomDrawLevel)
-    ON_CBN_SELCHANGE(IDC_AGC_MODE, OnSelChangeMode)
-    ON_WM_CTLCOLOR()
-    ON_WM_LBUTTONDOWN()
+ON_BN_CLICKED(IDC_AGC_ENABLE, OnEnableAGC)
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_AGC_LEVEL, OnCustomDrawLevel)
+ON_CBN_SELCHANGE(IDC_AGC_MODE, OnSelChangeMode)
+ON_WM_CTLCOLOR()
+ON_WM_LBUTTONDOWN()
 END_MESSAGE_MAP()
 
 CPP_AGC::CPP_AGC() : CPropertyPage(IDD_AGC, 0) {}

@@ -27,19 +27,19 @@ const CRuntimeClass* CPP_Equalizer::GetRuntimeClass() const { return &classCPP_E
 CObject* CPP_Equalizer::CreateObject() { return new (std::nothrow) CPP_Equalizer; }
 
 BEGIN_MESSAGE_MAP(CPP_Equalizer, CPropertyPage)
-    ON_WM_TIMER()
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND0, OnCustomDrawBand0)
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND1, OnCustomDrawBand1)
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND2, OnCustomDrawBand2)
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND3, OnCustomDrawBand3)
-    ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND4, OnCustomDrawBand4)
-    ON_BN_CLICKED(IDC_EQ_ENABLE, OnEnableEQ)
-    ON_BN_CLICKED(IDC_EQ_SAVE, OnSaveMode)
-    ON_BN_CLICKED(IDC_EQ_DELETE, OnDeleteMode)
-    ON_BN_CLICKED(IDC_EQ_NEW, OnNewMode)
-    ON_CBN_SELCHANGE(IDC_EQ_MODE, OnSelChangeMode)
-    ON_WM_CTLCOLOR()
-    ON_WM_LBUTTONDOWN()
+ON_WM_TIMER()
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND0, OnCustomDrawBand0)
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND1, OnCustomDrawBand1)
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND2, OnCustomDrawBand2)
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND3, OnCustomDrawBand3)
+ON_NOTIFY(NM_CUSTOMDRAW, IDC_EQ_BAND4, OnCustomDrawBand4)
+ON_BN_CLICKED(IDC_EQ_ENABLE, OnEnableEQ)
+ON_BN_CLICKED(IDC_EQ_SAVE, OnSaveMode)
+ON_BN_CLICKED(IDC_EQ_DELETE, OnDeleteMode)
+ON_BN_CLICKED(IDC_EQ_NEW, OnNewMode)
+ON_CBN_SELCHANGE(IDC_EQ_MODE, OnSelChangeMode)
+ON_WM_CTLCOLOR()
+ON_WM_LBUTTONDOWN()
 END_MESSAGE_MAP()
 
 CPP_Equalizer::CPP_Equalizer() : CPropertyPage(IDD_EQUALIZER, 0) {}
@@ -52,7 +52,9 @@ CSliderCtrl& CPP_Equalizer::BandSlider(int nBand) {
     return *sliders[nBand];
 }
 
-void CPP_Equalizer::DoDataExchange(CDataExchange* pDX) { DDX_CBIndex(pDX, IDC_EQ_MODE, m_nModeSel); }
+void CPP_Equalizer::DoDataExchange(CDataExchange* pDX) {
+    DDX_CBIndex(pDX, IDC_EQ_MODE, m_nModeSel);
+}
 
 BOOL CPP_Equalizer::OnInitDialog() {
     CPropertyPage::OnInitDialog();
@@ -159,12 +161,11 @@ void CPP_Equalizer::EnableEQControls(BOOL state) {
         return;
     g_bCtrlsEnabled = state;
     const BOOL bEnable = state ? TRUE : FALSE;
-    for (CWnd* const pControl :
-         {static_cast<CWnd*>(&m_sldBand4), static_cast<CWnd*>(&m_sldBand3),
-          static_cast<CWnd*>(&m_sldBand2), static_cast<CWnd*>(&m_sldBand1),
-          static_cast<CWnd*>(&m_sldBand0), static_cast<CWnd*>(&m_cbMode),
-          static_cast<CWnd*>(&m_btnNew), static_cast<CWnd*>(&m_btnSave),
-          static_cast<CWnd*>(&m_btnDelete)})
+    for (CWnd* const pControl : {static_cast<CWnd*>(&m_sldBand4), static_cast<CWnd*>(&m_sldBand3),
+                                 static_cast<CWnd*>(&m_sldBand2), static_cast<CWnd*>(&m_sldBand1),
+                                 static_cast<CWnd*>(&m_sldBand0), static_cast<CWnd*>(&m_cbMode),
+                                 static_cast<CWnd*>(&m_btnNew), static_cast<CWnd*>(&m_btnSave),
+                                 static_cast<CWnd*>(&m_btnDelete)})
         pControl->EnableWindow(bEnable);
 }
 

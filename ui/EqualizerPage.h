@@ -8,9 +8,9 @@
 #include "ui/framework/Static.h"
 
 // State the Equalizer page keeps for the whole run; never reset.
-extern BOOL g_bCtrlsEnabled;   // last state given to the band and mode controls
-extern BOOL g_bLastHeadphone;  // presence value of the previous monitor tick
-extern BOOL g_bFirstTick;      // set until the first monitor tick has run
+extern BOOL g_bCtrlsEnabled;    // last state given to the band and mode controls
+extern BOOL g_bLastHeadphone;   // presence value of the previous monitor tick
+extern BOOL g_bFirstTick;       // set until the first monitor tick has run
 extern BOOL g_bPromptDismissed; // cleared while the plug-in prompt is due to close
 
 // The headphone monitor's timer.

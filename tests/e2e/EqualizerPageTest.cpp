@@ -20,8 +20,8 @@ enum Control {
     kModeList = 2056,
 };
 const int kBandControls[5] = {kBand0, kBand1, kBand2, kBand3, kBand4};
-const int kNineControls[9] = {kBand4, kBand3, kBand2, kBand1, kBand0,
-                              kModeList, kNew, kSave, kDelete};
+const int kNineControls[9] = {kBand4,    kBand3, kBand2, kBand1, kBand0,
+                              kModeList, kNew,   kSave,  kDelete};
 constexpr DWORD kEQEnableMsg = 111;
 constexpr DWORD kBandMsg = 114; // band i is 114 + i
 

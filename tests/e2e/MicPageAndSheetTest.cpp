@@ -155,6 +155,7 @@ protected:
 TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     Start();
     App().ChooseMode(kEQModes, 5);
+    ASSERT_TRUE(WaitForMessage(114, 12)) << "the sliders have repainted";
     App().Click(2002);
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));

@@ -76,9 +76,10 @@ void AppTest::Close(bool bOK) {
 
 std::vector<LogLine> AppTest::SetMessages() const {
     std::vector<LogLine> messages = m_standIn->Messages();
-    messages.erase(std::remove_if(messages.begin(), messages.end(),
-                                  [](const LogLine& line) { return line.dwMsg == kHeadphoneQuery; }),
-                   messages.end());
+    messages.erase(
+        std::remove_if(messages.begin(), messages.end(),
+                       [](const LogLine& line) { return line.dwMsg == kHeadphoneQuery; }),
+        messages.end());
     return messages;
 }
 

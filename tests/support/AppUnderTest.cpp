@@ -140,9 +140,7 @@ HWND AppUnderTest::WaitForControl(int nID) const {
     return hControl;
 }
 
-void AppUnderTest::SelectTab(int nPage) const {
-    ::SendMessageW(m_hSheet, PSM_SETCURSEL, nPage, 0);
-}
+void AppUnderTest::SelectTab(int nPage) const { ::SendMessageW(m_hSheet, PSM_SETCURSEL, nPage, 0); }
 
 void AppUnderTest::PressOK() const { ::PostMessageW(m_hSheet, PSM_PRESSBUTTON, PSBTN_OK, 0); }
 
@@ -216,13 +214,10 @@ HWND AppUnderTest::WaitForWindow(const std::wstring& strCaption, DWORD timeoutMs
 }
 
 bool AppUnderTest::WindowGone(HWND hWnd, DWORD timeoutMs) const {
-    return WaitUntil([hWnd] { return !::IsWindow(hWnd) || !::IsWindowVisible(hWnd); },
-                     timeoutMs);
+    return WaitUntil([hWnd] { return !::IsWindow(hWnd) || !::IsWindowVisible(hWnd); }, timeoutMs);
 }
 
-std::wstring AppUnderTest::MessageText(HWND hBox) {
-    return WindowText(::GetDlgItem(hBox, 0xFFFF));
-}
+std::wstring AppUnderTest::MessageText(HWND hBox) { return WindowText(::GetDlgItem(hBox, 0xFFFF)); }
 
 void AppUnderTest::Answer(HWND hDialog, int nButtonID) {
     ::PostMessageW(hDialog, WM_COMMAND, MAKEWPARAM(nButtonID, BN_CLICKED), 0);

@@ -35,12 +35,12 @@ public:
     bool Running() const;
 
     // User actions on the controls.
-    void Click(int nID) const;                 // a button or check box; returns when handled
-    void Press(int nID) const;                 // a button whose handler opens a modal window
+    void Click(int nID) const;                       // a button or check box; returns when handled
+    void Press(int nID) const;                       // a button whose handler opens a modal window
     void ChooseMode(int nComboID, int nIndex) const; // picks a list entry like a tap would
     // The thumb set to nPos; the trackbar repaints when the application's loop is idle.
     void MoveSlider(int nID, int nPos) const;
-    void PressKey(int nID, UINT vk) const;     // a key press while the control has the focus
+    void PressKey(int nID, UINT vk) const; // a key press while the control has the focus
 
     int SliderPos(int nID) const;
     int ComboSelection(int nID) const;
