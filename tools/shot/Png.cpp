@@ -56,7 +56,8 @@ std::vector<uint8_t> FilteredRows(const Image& image) {
 
 // A zlib stream that stores the bytes as they are, in blocks of at most 65535 bytes.
 std::vector<uint8_t> StoredZlib(const std::vector<uint8_t>& raw) {
-    std::vector<uint8_t> stream = {0x78, 0x01}; // deflate, 32 KB window; header check multiple of 31
+    std::vector<uint8_t> stream = {0x78,
+                                   0x01}; // deflate, 32 KB window; header check multiple of 31
     size_t nPos = 0;
     do {
         const size_t cbBlock = std::min(kStoredBlockMax, raw.size() - nPos);

@@ -345,8 +345,8 @@ bool SaveWindow(HWND hWnd, const std::wstring& strOut) {
         std::fwprintf(stderr, L"muntara-shot: cannot write %ls\n", strOut.c_str());
         return false;
     }
-    std::wprintf(L"muntara-shot: %ls, %ux%u, settled after %lu ms\n", strOut.c_str(),
-                 image.nWidth, image.nHeight, static_cast<unsigned long>(dwSettledMs));
+    std::wprintf(L"muntara-shot: %ls, %ux%u, settled after %lu ms\n", strOut.c_str(), image.nWidth,
+                 image.nHeight, static_cast<unsigned long>(dwSettledMs));
     return true;
 }
 
