@@ -9,15 +9,10 @@ cd "$(dirname "$0")/.."
 
 scripts/build.sh
 source scripts/wine-env.sh
+source scripts/standin.sh
 
-caption="Muntara Audio"
 screenshot=build/screenshots/run.png
 standin_log=build/standin.log
-headless=""
-[ -n "${DISPLAY:-}" ] || headless=1
-
-fifo_dir=""
-standin=""
 app=""
 tail_pid=""
 
@@ -27,13 +22,8 @@ finish() {
     if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
         kill "$app" 2>/dev/null || true # interrupted while the application ran
     fi
-    if [ -n "$standin" ]; then
-        echo quit >&4 2>/dev/null || true
-        exec 4>&- # the end of its input would end the stand-in as well
-        wait "$standin" 2>/dev/null || true
-    fi
+    standin_stop
     [ -z "$tail_pid" ] || wait "$tail_pid" 2>/dev/null || true
-    [ -z "$fifo_dir" ] || rm -rf "$fifo_dir"
     wine_finish
     exit "$status"
 }
@@ -41,66 +31,52 @@ trap finish EXIT
 trap 'exit 130' INT TERM
 trap '' PIPE # a stand-in that quit early must not end this script mid-line
 
-# The stand-in reads its commands from a FIFO this script holds open on fd 4, and logs to a file.
-# Every other program gets 4>&-: a Wine process that inherited the write end (the desktop process
-# the application starts outlives it) would keep the stand-in from seeing the end of its input.
-start_standin() {
-    fifo_dir=$(mktemp -d)
-    mkfifo "$fifo_dir/commands"
-    : >"$standin_log"
-    wine build/bin/wav1-standin.exe --headphone=on <"$fifo_dir/commands" >"$standin_log" 2>&1 &
-    standin=$!
-    exec 4>"$fifo_dir/commands"
-    for _ in $(seq 200); do # 20 s
-        grep -q '^# serving' "$standin_log" && return 0
-        kill -0 "$standin" 2>/dev/null || break
-        sleep 0.1
-    done
-    cat "$standin_log" >&2
-    echo "the stand-in driver did not start serving (is another one running in this prefix?)" >&2
-    return 1
-}
-
-# Forwards typed lines to the stand-in until the application has ended.
+# Forwards typed lines to the stand-in until the application has ended. A read that times out
+# mid-line keeps what it read in $line; that part waits for the rest of its line.
 forward_commands() {
-    local line status
+    local line partial="" status
     while kill -0 "$app" 2>/dev/null; do
-        if read -r -t 1 line; then
-            echo "$line" >&4 2>/dev/null || true
-        else
-            status=$?
-            [ "$status" -gt 128 ] || break # end of input: stop reading, keep waiting
+        read -r -t 1 line && status=0 || status=$?
+        partial+=$line
+        if [ "$status" -eq 0 ]; then
+            standin_send "$partial"
+            partial=""
+        elif [ "$status" -le 128 ]; then # end of input: stop reading, keep waiting
+            [ -z "$partial" ] || standin_send "$partial"
+            break
         fi
     done
     wait "$app" || true
+    app=""
 }
 
-if [ -n "$headless" ]; then
-    wine_start_display
-fi
-wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
-wine_prepare_prefix
-start_standin
-
-wine build/bin/muntara.exe 4>&- &
-app=$!
-
-if [ -n "$headless" ]; then
+# No display: a private one, a screenshot, and the application closed again.
+screenshot_and_close() {
+    local status=0
     mkdir -p "$(dirname "$screenshot")"
-    status=0
-    wine build/bin/muntara-shot.exe --caption "$caption" --sheet --out "$screenshot" --close 4>&- ||
-        status=$?
+    wine build/bin/muntara-shot.exe --caption "Muntara Audio" --sheet --out "$screenshot" \
+        --close 4>&- || status=$?
     wait "$app" || true
     app=""
     if [ "$status" -ne 0 ]; then
         echo "no screenshot (muntara-shot exit code $status); stand-in log: $standin_log" >&2
-        exit 1
+        return 1
     fi
     echo "# no display: ran on a private one; screenshot: $screenshot; stand-in log: $standin_log"
+}
+
+[ -n "${DISPLAY:-}" ] || wine_start_display
+wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
+wine_prepare_prefix
+standin_start "$standin_log" --headphone=on
+wine build/bin/muntara.exe 4>&- &
+app=$!
+
+if [ -n "$xvfb_pid" ]; then
+    screenshot_and_close
 else
-    tail -n +1 -f --pid="$standin" "$standin_log" 4>&- & # ends after the stand-in
+    tail -n +1 -f --pid="$standin_pid" "$standin_log" 4>&- & # ends after the stand-in
     tail_pid=$!
     echo "# type stand-in commands here: headphone off, headphone on, state; close the window to end"
     forward_commands
-    app=""
 fi
