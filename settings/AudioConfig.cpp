@@ -1,12 +1,14 @@
 #include "settings/AudioConfig.h"
 
+#include "platform/static_order.h"
 #include "settings/ModeTable.h"
 #include "settings/RegistryRoute.h"
 #include "settings/SettingsKey.h"
 
 #include <cwchar>
 
-CAudioConfig g_AudioConfig;
+// After the application object, so that it is destroyed first at exit.
+CAudioConfig g_AudioConfig __attribute__((init_priority(kSettingsInitPriority)));
 
 namespace {
 

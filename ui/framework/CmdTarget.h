@@ -47,6 +47,14 @@ public:
     const AFX_MSGMAP_ENTRY* FindMessageEntry(UINT nMessage, UINT nCode, UINT nID) const;
 };
 
+// Handlers of every signature are stored as AFX_PMSG and cast back to their own signature, by
+// nSig, before the call; the round trip is exact, so the compiler's warning on the cast is moot.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wcast-function-type"
+template <class Pfn> AFX_PMSG AfxToPMSG(Pfn pfn) { return reinterpret_cast<AFX_PMSG>(pfn); }
+template <class Pfn> Pfn AfxFromPMSG(AFX_PMSG pfn) { return reinterpret_cast<Pfn>(pfn); }
+#pragma GCC diagnostic pop
+
 // Typed entries: each one checks the handler's signature before storing it as AFX_PMSG.
 template <class T> AFX_MSGMAP_ENTRY AfxCommandEntry(UINT nCode, UINT nID, void (T::*pfn)()) {
     return {WM_COMMAND, nCode, nID, AfxSig::Command, static_cast<AFX_PMSG>(pfn)};
@@ -55,25 +63,22 @@ template <class T> AFX_MSGMAP_ENTRY AfxCommandEntry(UINT nCode, UINT nID, void (
 template <class T>
 AFX_MSGMAP_ENTRY AfxNotifyEntry(UINT nCode, UINT nID, void (T::*pfn)(NMHDR*, LRESULT*)) {
     using Base = void (CCmdTarget::*)(NMHDR*, LRESULT*);
-    return {WM_NOTIFY, nCode, nID, AfxSig::Notify,
-            reinterpret_cast<AFX_PMSG>(static_cast<Base>(pfn))};
+    return {WM_NOTIFY, nCode, nID, AfxSig::Notify, AfxToPMSG(static_cast<Base>(pfn))};
 }
 
 template <class T> AFX_MSGMAP_ENTRY AfxTimerEntry(void (T::*pfn)(UINT_PTR)) {
     using Base = void (CCmdTarget::*)(UINT_PTR);
-    return {WM_TIMER, 0, 0, AfxSig::Timer, reinterpret_cast<AFX_PMSG>(static_cast<Base>(pfn))};
+    return {WM_TIMER, 0, 0, AfxSig::Timer, AfxToPMSG(static_cast<Base>(pfn))};
 }
 
 template <class T> AFX_MSGMAP_ENTRY AfxCtlColorEntry(HBRUSH (T::*pfn)(HDC, HWND, UINT)) {
     using Base = HBRUSH (CCmdTarget::*)(HDC, HWND, UINT);
-    return {WM_CTLCOLOR, 0, 0, AfxSig::CtlColor,
-            reinterpret_cast<AFX_PMSG>(static_cast<Base>(pfn))};
+    return {WM_CTLCOLOR, 0, 0, AfxSig::CtlColor, AfxToPMSG(static_cast<Base>(pfn))};
 }
 
 template <class T> AFX_MSGMAP_ENTRY AfxLButtonDownEntry(void (T::*pfn)(UINT, POINT)) {
     using Base = void (CCmdTarget::*)(UINT, POINT);
-    return {WM_LBUTTONDOWN, 0, 0, AfxSig::LButtonDown,
-            reinterpret_cast<AFX_PMSG>(static_cast<Base>(pfn))};
+    return {WM_LBUTTONDOWN, 0, 0, AfxSig::LButtonDown, AfxToPMSG(static_cast<Base>(pfn))};
 }
 
 // Message maps. Inside a class:            DECLARE_MESSAGE_MAP()
@@ -82,20 +87,20 @@ template <class T> AFX_MSGMAP_ENTRY AfxLButtonDownEntry(void (T::*pfn)(UINT, POI
 //                                          END_MESSAGE_MAP()
 #define DECLARE_MESSAGE_MAP()                                                                      \
 public:                                                                                            \
-    static const AFX_MSGMAP* GetThisMessageMap();                                                 \
-    const AFX_MSGMAP* GetMessageMap() const override;                                             \
+    static const AFX_MSGMAP* GetThisMessageMap();                                                  \
+    const AFX_MSGMAP* GetMessageMap() const override;                                              \
                                                                                                    \
 protected:
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }            \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                             \
-        using ThisClass = theClass;                                                                \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }              \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                              \
+        using ThisClass [[maybe_unused]] = theClass; /* unused by a map without entries */         \
         using TheBaseClass = baseClass;                                                            \
         static const AFX_MSGMAP_ENTRY entries[] = {
 
 #define END_MESSAGE_MAP()                                                                          \
-    {0, 0, 0, AfxSig::End, nullptr}                                                                \
+    { 0, 0, 0, AfxSig::End, nullptr }                                                              \
     }                                                                                              \
     ;                                                                                              \
     static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, entries};              \

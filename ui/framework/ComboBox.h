@@ -14,7 +14,9 @@ public:
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     // -1 clears the selection.
-    int SetCurSel(int nSelect) const { return static_cast<int>(SendMessage(CB_SETCURSEL, nSelect)); }
+    int SetCurSel(int nSelect) const {
+        return static_cast<int>(SendMessage(CB_SETCURSEL, nSelect));
+    }
     DWORD_PTR GetItemData(int nIndex) const { return SendMessage(CB_GETITEMDATA, nIndex); }
     int SetItemData(int nIndex, DWORD_PTR dwItemData) const {
         return static_cast<int>(SendMessage(CB_SETITEMDATA, nIndex, dwItemData));

@@ -24,6 +24,10 @@ public:
     CWnd* m_pMainWnd = nullptr;
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    // What the base ExitInstance returns: the code WM_QUIT carried, 0 before the loop ran.
+    int m_nQuitCode = 0;
 };
 
 // The one application object; nullptr before it is constructed and after it is destroyed.

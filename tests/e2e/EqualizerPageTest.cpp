@@ -1,0 +1,301 @@
+// The Equalizer page driven as a user would, on the real application, the real stand-in and the
+// real registry.
+#include "support/AppFixture.h"
+#include "support/Wait.h"
+
+#include <commctrl.h>
+
+namespace {
+
+enum Control {
+    kEnable = 2002,
+    kNew = 2011,
+    kSave = 2012,
+    kDelete = 2013,
+    kBand0 = 2051,
+    kBand1 = 2052,
+    kBand3 = 2053,
+    kBand2 = 2054,
+    kBand4 = 2055,
+    kModeList = 2056,
+};
+const int kBandControls[5] = {kBand0, kBand1, kBand2, kBand3, kBand4};
+const int kNineControls[9] = {kBand4,    kBand3, kBand2, kBand1, kBand0,
+                              kModeList, kNew,   kSave,  kDelete};
+constexpr DWORD kEQEnableMsg = 111;
+constexpr DWORD kBandMsg = 114; // band i is 114 + i
+
+BandLevels SliderLevels(const AppUnderTest& app) {
+    BandLevels levels;
+    for (int nBand = 0; nBand < 5; ++nBand)
+        levels[nBand] = app.SliderPos(kBandControls[nBand]);
+    return levels;
+}
+
+bool AllEnabled(const AppUnderTest& app, bool bEnabled) {
+    for (const int nID : kNineControls) {
+        if (app.Enabled(nID) != bEnabled)
+            return false;
+    }
+    return true;
+}
+
+class EqualizerPageTest : public AppTest {
+protected:
+    // Presses a mode button and returns the message box it opens.
+    HWND PressForMessage(int nButton) {
+        App().Press(nButton);
+        return App().WaitForWindow(L"Muntara Audio");
+    }
+    void ExpectRefusal(int nButton, const std::wstring& strText) {
+        const HWND hBox = PressForMessage(nButton);
+        ASSERT_TRUE(hBox) << "no message for button " << nButton;
+        EXPECT_EQ(AppUnderTest::MessageText(hBox), strText);
+        EXPECT_FALSE(::GetDlgItem(hBox, IDNO)) << "a refusal asks nothing";
+        EXPECT_TRUE(App().AnswerAndWait(hBox, IDOK));
+    }
+    // Opens the Save Mode dialog through New.
+    HWND OpenSaveModeDialog() {
+        App().Press(kNew);
+        return App().WaitForWindow(L"Save Mode");
+    }
+};
+
+TEST_F(EqualizerPageTest, FirstStartShowsTheBuiltInModesAtFlatAndSendsNothing) {
+    Start();
+    ASSERT_EQ(App().ComboCount(kModeList), 6);
+    const wchar_t* const names[] = {L"Flat", L"Classical", L"Rock", L"Jazz", L"Dance", L"Vocal"};
+    for (int nMode = 0; nMode < 6; ++nMode)
+        EXPECT_EQ(App().ComboText(kModeList, nMode), names[nMode]);
+    EXPECT_EQ(App().ComboSelection(kModeList), 0);
+    EXPECT_EQ(SliderLevels(App()), (BandLevels{8, 8, 8, 8, 8}));
+    EXPECT_TRUE(App().Checked(kEnable));
+    EXPECT_TRUE(AllEnabled(App(), true));
+    EXPECT_EQ(App().Text(2001), L"Headphone Equalizer");
+    EXPECT_EQ(App().Text(kEnable), L"Enable Headphone Equalizer");
+    EXPECT_EQ(App().Text(2003), L"MAX");
+    EXPECT_EQ(App().Text(2010), L"Mode:");
+    ASSERT_TRUE(Driver().WaitForMessages(1)) << "the first headphone query";
+    Close(true);
+    EXPECT_TRUE(SetMessages().empty()) << "start-up and close send no setting";
+    EXPECT_EQ(Stored().keys.size(), 6u);
+    EXPECT_EQ(StoredNumber(L"CurPF"), 0);
+}
+
+TEST_F(EqualizerPageTest, ChoosingAModeMovesTheSlidersAndStoresItAtOnce) {
+    Start();
+    App().ChooseMode(kModeList, 2); // "Rock"
+    EXPECT_EQ(StoredNumber(L"CurPF"), 2) << "stored before the handler returned";
+    EXPECT_EQ(SliderLevels(App()), (BandLevels{3, 5, 9, 4, 5}));
+    const DWORD rock[] = {3, 5, 9, 4, 5};
+    const wchar_t* const values[] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
+    for (DWORD nBand = 0; nBand < 5; ++nBand) {
+        EXPECT_TRUE(WaitForMessage(kBandMsg + nBand, rock[nBand])) << "band " << nBand;
+        EXPECT_TRUE(WaitForStored(values[nBand], rock[nBand])) << "band " << nBand;
+    }
+    EXPECT_EQ(SetMessages().size(), 5u) << "one message per changed band";
+}
+
+TEST_F(EqualizerPageTest, EachSliderDrivesItsOwnBand) {
+    Start();
+    App().MoveSlider(kBand3, 2); // 3.5KHz
+    EXPECT_TRUE(WaitForMessage(kBandMsg + 3, 2));
+    App().MoveSlider(kBand2, 12); // 1KHz
+    EXPECT_TRUE(WaitForMessage(kBandMsg + 2, 12));
+    App().PressKey(kBand0, VK_DOWN); // 100Hz, one step towards MIN
+    EXPECT_TRUE(WaitForMessage(kBandMsg + 0, 9));
+    App().PressKey(kBand4, VK_END);
+    EXPECT_TRUE(WaitForMessage(kBandMsg + 4, 15));
+    EXPECT_TRUE(WaitForStored(L"3.5KHz", 2));
+    EXPECT_TRUE(WaitForStored(L"1KHz", 12));
+    EXPECT_TRUE(WaitForStored(L"100Hz", 9));
+    EXPECT_TRUE(WaitForStored(L"10KHz", 15));
+    EXPECT_EQ(StoredNumber(L"250Hz"), -2) << "nothing stored for a band never moved";
+    EXPECT_EQ(App().ComboSelection(kModeList), 0) << "moving a slider leaves the list alone";
+}
+
+TEST_F(EqualizerPageTest, TheCheckBoxSwitchesTheEqualizerAndItsNineControls) {
+    Start();
+    App().Click(kEnable);
+    EXPECT_FALSE(App().Checked(kEnable));
+    EXPECT_TRUE(AllEnabled(App(), false));
+    EXPECT_TRUE(App().Enabled(kEnable));
+    EXPECT_TRUE(WaitForMessage(kEQEnableMsg, 0));
+    EXPECT_EQ(StoredNumber(L"EQ Enabled"), 0);
+    App().Click(kEnable);
+    EXPECT_TRUE(AllEnabled(App(), true));
+    EXPECT_TRUE(WaitForMessage(kEQEnableMsg, 1));
+    EXPECT_EQ(StoredNumber(L"EQ Enabled"), 1);
+}
+
+TEST_F(EqualizerPageTest, ARefusedBandIsTriedAgainAtTheNextRepaint) {
+    Start(L"--refuse=116");
+    App().MoveSlider(kBand2, 3);
+    ASSERT_TRUE(WaitForMessage(kBandMsg + 2, 3, "refused"));
+    EXPECT_EQ(App().SliderPos(kBand2), 3) << "the page never moves a slider back";
+    EXPECT_EQ(StoredNumber(L"1KHz"), -2);
+    ASSERT_TRUE(Driver().Do("accept 116", "# accepting 116"));
+    ::RedrawWindow(App().Control(kBand2), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(WaitForMessage(kBandMsg + 2, 3, "accepted"));
+    EXPECT_TRUE(WaitForStored(L"1KHz", 3));
+}
+
+TEST_F(EqualizerPageTest, WithoutAHeadphoneThePromptShowsOnceAndClosesByItself) {
+    Start(L"--headphone=off");
+    const HWND hPrompt = App().WaitForWindow(L"Muntara Audio");
+    ASSERT_TRUE(hPrompt) << "no plug-in prompt";
+    EXPECT_EQ(AppUnderTest::MessageText(hPrompt),
+              L"Plug-in headphone to activate Equalizer Function.");
+    EXPECT_FALSE(App().Enabled(kEnable));
+    EXPECT_TRUE(AllEnabled(App(), false));
+
+    ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
+    EXPECT_TRUE(App().WindowGone(hPrompt, 5000)) << "the prompt closes at the next tick";
+    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnable) && AllEnabled(App(), true); }));
+
+    // Unplugged and plugged again: controls follow, the prompt never comes back.
+    ASSERT_TRUE(Driver().Do("headphone off", "# headphone off"));
+    EXPECT_TRUE(WaitUntil([&] { return !App().Enabled(kEnable) && AllEnabled(App(), false); }));
+    ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
+    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnable) && AllEnabled(App(), true); }));
+    EXPECT_FALSE(App().WaitForWindow(L"Muntara Audio", 2500));
+}
+
+TEST_F(EqualizerPageTest, APromptClosedByTheUserLeavesNothingToClose) {
+    Start(L"--headphone=off");
+    const HWND hPrompt = App().WaitForWindow(L"Muntara Audio");
+    ASSERT_TRUE(hPrompt);
+    ASSERT_TRUE(App().AnswerAndWait(hPrompt, IDOK));
+    App().SelectTab(1);
+
+    ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
+    ASSERT_TRUE(WaitUntil([&] { return App().Enabled(kEnable); }));
+    // Answered once the tick that saw the headphone has returned.
+    ::SendMessageW(App().Sheet(), WM_NULL, 0, 0);
+    EXPECT_TRUE(App().Running()) << "nothing pressed the sheet's OK";
+    EXPECT_TRUE(::IsWindowVisible(App().Sheet()));
+}
+
+TEST_F(EqualizerPageTest, NewIsRefusedAtTwentyTwoEntriesAndWorksAgainAfterADelete) {
+    std::vector<std::wstring> names;
+    for (int nOwn = 0; nOwn < 16; ++nOwn)
+        names.push_back(L"Own " + std::to_wstring(nOwn));
+    const RegTree stored = SettingsWithOwnModes(names);
+    Start(L"", &stored);
+    ASSERT_EQ(App().ComboCount(kModeList), 22);
+    ExpectRefusal(kNew, L"Can't add more mode! the maximum user-defined mode number is 16.");
+    EXPECT_FALSE(App().WaitForWindow(L"Save Mode", 500));
+
+    App().ChooseMode(kModeList, 21);
+    const HWND hConfirm = PressForMessage(kDelete);
+    ASSERT_TRUE(hConfirm);
+    ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
+    EXPECT_EQ(App().ComboCount(kModeList), 21);
+    const HWND hDialog = OpenSaveModeDialog();
+    ASSERT_TRUE(hDialog);
+    AppUnderTest::Answer(hDialog, IDCANCEL);
+}
+
+TEST_F(EqualizerPageTest, BuiltInModesCanBeNeitherOverwrittenNorDeleted) {
+    Start();
+    App().ChooseMode(kModeList, 2);
+    ExpectRefusal(kSave, L"Can't modify the default mode!");
+    ExpectRefusal(kDelete, L"Can't delete the default mode!");
+    EXPECT_EQ(App().ComboCount(kModeList), 6);
+}
+
+TEST_F(EqualizerPageTest, TheDialogRefusesEmptyAndTakenNamesAndTakesANewOne) {
+    Start();
+    App().MoveSlider(kBand1, 2);
+    ASSERT_TRUE(WaitForMessage(kBandMsg + 1, 2));
+    const HWND hDialog = OpenSaveModeDialog();
+    ASSERT_TRUE(hDialog);
+    wchar_t szLabel[64] = {};
+    ::GetDlgItemTextW(hDialog, 2101, szLabel, 64);
+    EXPECT_STREQ(szLabel, L"Mode Name:");
+    for (const auto& [strName, strRefusal] :
+         {std::pair<std::wstring, std::wstring>{L"", L"The mode name can not be empty!"},
+          {L"Flat", L"Mode name already exists.  Please use another name."}}) {
+        AppUnderTest::SetText(hDialog, 2151, strName);
+        AppUnderTest::Answer(hDialog, IDOK);
+        const HWND hBox = App().WaitForWindow(L"Muntara Audio");
+        ASSERT_TRUE(hBox);
+        EXPECT_EQ(AppUnderTest::MessageText(hBox), strRefusal);
+        EXPECT_EQ(::GetWindow(hBox, GW_OWNER), hDialog) << "the dialog owns its refusals";
+        ASSERT_TRUE(App().AnswerAndWait(hBox, IDOK));
+        EXPECT_TRUE(::IsWindowVisible(hDialog)) << "the dialog stays open";
+    }
+    AppUnderTest::SetText(hDialog, 2151, L"flat");
+    ASSERT_TRUE(App().AnswerAndWait(hDialog, IDOK));
+
+    EXPECT_EQ(App().ComboCount(kModeList), 7);
+    EXPECT_EQ(App().ComboText(kModeList, 6), L"flat");
+    EXPECT_EQ(App().ComboSelection(kModeList), 6);
+    EXPECT_EQ(SliderLevels(App()), (BandLevels{8, 2, 8, 8, 8})) << "sliders stay";
+    const RegTree stored = Stored();
+    EXPECT_EQ(StoredNumber(L"Count"), 7);
+    EXPECT_EQ(StoredNumber(L"CurPF"), 6);
+    ASSERT_EQ(stored.keys.count(L"00006"), 1u);
+    EXPECT_EQ(stored.keys.at(L"00006"), StoredMode(L"flat", {8, 2, 8, 8, 8}));
+}
+
+TEST_F(EqualizerPageTest, OverwritingAnOwnModeAsksAndTakesTheLiveLevels) {
+    const RegTree stored = SettingsWithOwnModes({L"Mine"});
+    Start(L"", &stored);
+    App().ChooseMode(kModeList, 6);
+    App().MoveSlider(kBand4, 1);
+    ASSERT_TRUE(WaitForMessage(kBandMsg + 4, 1)) << "the slider has repainted";
+    const HWND hConfirm = PressForMessage(kSave);
+    ASSERT_TRUE(hConfirm);
+    EXPECT_EQ(AppUnderTest::MessageText(hConfirm), L"Save \"Mine\" Mode?");
+    EXPECT_TRUE(::GetDlgItem(hConfirm, IDYES) && ::GetDlgItem(hConfirm, IDNO));
+    ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
+    EXPECT_EQ(Stored().keys.at(L"00006"), StoredMode(L"Mine", {0, 0, 0, 0, 1}));
+    EXPECT_EQ(App().ComboSelection(kModeList), 6);
+}
+
+TEST_F(EqualizerPageTest, DeletingEntrySevenOfNineKeepsListAndTableInStep) {
+    const RegTree stored = SettingsWithOwnModes({L"A", L"B", L"C"});
+    Start(L"", &stored);
+    App().ChooseMode(kModeList, 7);
+    const HWND hConfirm = PressForMessage(kDelete);
+    ASSERT_TRUE(hConfirm);
+    EXPECT_EQ(AppUnderTest::MessageText(hConfirm), L"Delete \"B\" Mode?");
+    ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
+
+    ASSERT_EQ(App().ComboCount(kModeList), 8);
+    EXPECT_EQ(App().ComboText(kModeList, 7), L"C");
+    EXPECT_EQ(App().ComboSelection(kModeList), -1);
+    const RegTree after = Stored();
+    EXPECT_EQ(StoredNumber(L"Count"), 8);
+    EXPECT_EQ(StoredNumber(L"CurPF"), 0xFFFFFFFFll);
+    EXPECT_EQ(after.keys.at(L"00007"), StoredMode(L"C", {2, 2, 2, 2, 2}));
+    EXPECT_EQ(after.keys.count(L"00008"), 0u);
+    // Nothing selected: Save and Delete do nothing and say nothing.
+    App().Click(kSave);
+    App().Click(kDelete);
+    EXPECT_FALSE(App().WaitForWindow(L"Muntara Audio", 500));
+}
+
+TEST_F(EqualizerPageTest, CancelAndNoChangeNothing) {
+    const RegTree stored = SettingsWithOwnModes({L"Mine"});
+    Start(L"", &stored);
+    App().ChooseMode(kModeList, 6);
+    ASSERT_TRUE(WaitForStored(L"10KHz", 0)) << "the mode's levels are applied and stored";
+    const RegTree before = Stored();
+
+    const HWND hDialog = OpenSaveModeDialog();
+    ASSERT_TRUE(hDialog);
+    AppUnderTest::SetText(hDialog, 2151, L"Never");
+    ASSERT_TRUE(App().AnswerAndWait(hDialog, IDCANCEL));
+    for (const int nButton : {kSave, kDelete}) {
+        const HWND hConfirm = PressForMessage(nButton);
+        ASSERT_TRUE(hConfirm);
+        ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDNO));
+    }
+    EXPECT_EQ(App().ComboCount(kModeList), 7);
+    EXPECT_EQ(App().ComboSelection(kModeList), 6);
+    EXPECT_EQ(Stored(), before);
+}
+
+} // namespace

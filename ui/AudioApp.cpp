@@ -1,0 +1,55 @@
+#include "ui/AudioApp.h"
+
+#include "platform/static_order.h"
+#include "res/resource.h"
+#include "settings/AudioConfig.h"
+#include "ui/EqualizerPage.h"
+#include "ui/MainSheet.h"
+#include "ui/framework/FrameWnd.h"
+
+#include <new>
+
+// Constructed before g_AudioConfig and so destroyed after it.
+CAudioApp theApp __attribute__((init_priority(kAppInitPriority)));
+
+BEGIN_MESSAGE_MAP(CAudioApp, CWinApp)
+END_MESSAGE_MAP()
+
+CAudioApp::CAudioApp() : CWinApp(nullptr) {}
+
+CAudioApp::~CAudioApp() { m_fontTitle.DeleteObject(); }
+
+HFONT TitleFont() {
+    const auto* const pApp = static_cast<const CAudioApp*>(AfxGetApp());
+    return pApp ? pApp->m_fontTitle.GetSafeHandle() : nullptr;
+}
+
+void CAudioApp::CreateTitleFont() {
+    LOGFONTW logFont = {};
+    logFont.lfHeight = 13;
+    logFont.lfWeight = FW_BOLD;
+    ::lstrcpynW(logFont.lfFaceName, L"Tahoma", LF_FACESIZE);
+    m_fontTitle.CreateFontIndirect(&logFont);
+}
+
+BOOL CAudioApp::InitInstance() {
+    CreateTitleFont();
+
+    auto* const pFrame = new (std::nothrow) CFrameWnd;
+    if (!pFrame)
+        return FALSE;
+    m_pMainWnd = pFrame;
+    pFrame->LoadFrame(IDR_MAINFRAME, FWS_ADDTOTITLE);
+
+    CString strCaption;
+    strCaption.LoadString(IDS_APP_TITLE);
+    {
+        CPS_Main sheet(strCaption, nullptr, 0);
+        sheet.DoModal();
+
+        const int nModeSel = sheet.m_pageEqualizer.m_nModeSel;
+        g_AudioConfig.m_nCurMode = nModeSel < 0 ? 0 : nModeSel;
+        g_AudioConfig.Save();
+    }
+    return FALSE;
+}

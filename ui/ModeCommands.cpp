@@ -1,0 +1,80 @@
+// The Equalizer page's New, Save and Delete commands.
+#include "res/resource.h"
+#include "settings/AudioConfig.h"
+#include "settings/ModeTable.h"
+#include "ui/EqualizerPage.h"
+#include "ui/SaveModeDialog.h"
+
+namespace {
+
+constexpr int kMaxListedModes = 22; // 6 built-in + 16 own
+
+} // namespace
+
+void CPP_Equalizer::OnNewMode() {
+    if (m_cbMode.GetCount() >= kMaxListedModes) {
+        ShowMessage(IDS_CANT_ADD_MORE, MB_ICONSTOP);
+        return;
+    }
+    CDlg_SaveMode dlg;
+    if (dlg.DoModal() != IDOK)
+        return;
+    // Listed and selected first, so that list and table are in step when AddMode returns.
+    const int nIndex = m_cbMode.AddString(dlg.m_strName);
+    if (nIndex == CB_ERR)
+        return;
+    m_cbMode.SetCurSel(nIndex);
+    if (AddMode(dlg.m_strName) < 0)
+        m_cbMode.DeleteString(nIndex);
+}
+
+void CPP_Equalizer::OnSaveMode() {
+    const int nSel = m_cbMode.GetCurSel();
+    if (nSel < 0)
+        return;
+    if (nSel < kBuiltInModeCount) {
+        ShowMessage(IDS_CANT_MODIFY_DEFAULT, MB_ICONSTOP);
+        return;
+    }
+    if (AskAboutSelectedMode(IDS_SAVE_MODE_QUESTION, MB_YESNO) != IDYES)
+        return;
+    g_AudioConfig.CopyModeLevels(nSel, -1);
+    g_AudioConfig.Save();
+}
+
+void CPP_Equalizer::OnDeleteMode() {
+    const int nSel = m_cbMode.GetCurSel();
+    if (nSel < 0)
+        return;
+    if (nSel < kBuiltInModeCount) {
+        ShowMessage(IDS_CANT_DELETE_DEFAULT, MB_ICONSTOP);
+        return;
+    }
+    if (AskAboutSelectedMode(IDS_DELETE_MODE_QUESTION, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return;
+    m_cbMode.DeleteString(nSel);
+    DeleteMode(nSel);
+}
+
+int CPP_Equalizer::ShowMessage(UINT nMessageID, UINT nType) {
+    CString strText;
+    strText.LoadString(nMessageID);
+    return ShowText(strText, nType);
+}
+
+int CPP_Equalizer::ShowText(LPCWSTR pszText, UINT nType) {
+    CString strCaption;
+    strCaption.LoadString(IDS_APP_TITLE);
+    return MessageBox(pszText, strCaption, nType);
+}
+
+// Asks the question nQuestionID about the selected mode, named as the list shows it.
+int CPP_Equalizer::AskAboutSelectedMode(UINT nQuestionID, UINT nType) {
+    CString strName;
+    m_cbMode.GetWindowText(strName);
+    CString strFormat;
+    strFormat.LoadString(nQuestionID);
+    CString strQuestion;
+    strQuestion.Format(strFormat, strName);
+    return ShowText(strQuestion, nType);
+}

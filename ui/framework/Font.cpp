@@ -1,0 +1,23 @@
+#include "ui/framework/Font.h"
+
+BOOL CFont::CreateFontIndirect(const LOGFONTW* pLogFont) {
+    DeleteObject();
+    m_hFont = ::CreateFontIndirectW(pLogFont);
+    return m_hFont != nullptr;
+}
+
+BOOL CFont::Attach(HFONT hFont) {
+    if (!hFont)
+        return FALSE;
+    DeleteObject();
+    m_hFont = hFont;
+    return TRUE;
+}
+
+BOOL CFont::DeleteObject() {
+    if (!m_hFont)
+        return FALSE;
+    const BOOL bDeleted = ::DeleteObject(m_hFont);
+    m_hFont = nullptr;
+    return bDeleted;
+}

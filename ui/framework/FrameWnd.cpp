@@ -1,0 +1,91 @@
+#include "ui/framework/FrameWnd.h"
+#include "ui/framework/Internal.h"
+#include "ui/framework/WinApp.h"
+
+namespace {
+
+constexpr wchar_t kFrameClassName[] = L"FrameworkFrameWnd";
+
+// Binds the window to its object on WM_NCCREATE; every later message goes through the maps,
+// and what they leave to DefWindowProcW.
+LRESULT CALLBACK FrameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        CWnd* const pWnd =
+            static_cast<CWnd*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pWnd));
+        pWnd->m_hWnd = hWnd;
+    }
+    CWnd* const pWnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (pWnd && message == WM_NCDESTROY) {
+        pWnd->m_hWnd = nullptr;
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+    } else if (pWnd) {
+        LRESULT result = 0;
+        if (AfxRouteMessage(*pWnd, hWnd, message, wParam, lParam, &result))
+            return result;
+    }
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+// The module the frame class was registered in, nullptr when it could not be; registers once.
+HINSTANCE FrameClassModule() {
+    static const HINSTANCE hModule = [] {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = FrameProc;
+        wc.hInstance = AfxGetInstanceHandle();
+        wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = kFrameClassName;
+        return ::RegisterClassExW(&wc) ? wc.hInstance : nullptr;
+    }();
+    return hModule;
+}
+
+// A menu that is destroyed unless a window took it.
+class MenuHolder {
+public:
+    explicit MenuHolder(HMENU hMenu) : m_hMenu(hMenu) {}
+    ~MenuHolder() {
+        if (m_hMenu)
+            ::DestroyMenu(m_hMenu);
+    }
+    MenuHolder(const MenuHolder&) = delete;
+    MenuHolder& operator=(const MenuHolder&) = delete;
+
+    HMENU Get() const { return m_hMenu; }
+    void Release() { m_hMenu = nullptr; }
+
+private:
+    HMENU m_hMenu;
+};
+
+} // namespace
+
+const CRuntimeClass CFrameWnd::classCFrameWnd = {
+    L"CFrameWnd", 0xFFFF, [] { return static_cast<CObject*>(new CFrameWnd); }, &CWnd::classCWnd};
+
+const CRuntimeClass* CFrameWnd::GetRuntimeClass() const { return &classCFrameWnd; }
+
+BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
+END_MESSAGE_MAP()
+
+CFrameWnd::~CFrameWnd() { DestroyWindow(); }
+
+BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentWnd, void*) {
+    const HINSTANCE hModule = FrameClassModule();
+    if (m_hWnd || !hModule)
+        return FALSE;
+    // Without the menu resource the frame still stands, menu-less.
+    MenuHolder menu(::LoadMenuW(hModule, MAKEINTRESOURCEW(nIDResource)));
+    const CWinApp* pApp = AfxGetApp();
+    const LPCWSTR pszTitle = pApp && pApp->m_pszAppName ? pApp->m_pszAppName : L"";
+    const DWORD dwStyle = dwDefaultStyle & ~(FWS_ADDTOTITLE | WS_VISIBLE);
+    const HWND hWnd = ::CreateWindowExW(
+        0, kFrameClassName, pszTitle, dwStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+        CW_USEDEFAULT, pParentWnd ? pParentWnd->m_hWnd : nullptr, menu.Get(), hModule, this);
+    if (!hWnd)
+        return FALSE;
+    menu.Release(); // the window destroys its menu
+    return TRUE;
+}
