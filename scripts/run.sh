@@ -75,7 +75,9 @@ app=$!
 if [ -n "$xvfb_pid" ]; then
     screenshot_and_close
 else
-    tail -n +1 -f --pid="$standin_pid" "$standin_log" 4>&- & # ends after the stand-in
+    # The log without the page's once-a-second headphone queries; tail ends after the stand-in.
+    tail -n +1 -f --pid="$standin_pid" "$standin_log" 4>&- |
+        grep --line-buffered -v '^[0-9]* 123 ' 4>&- &
     tail_pid=$!
     echo "# type stand-in commands here: headphone off, headphone on, state; close the window to end"
     forward_commands
