@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Makes the pictures in docs/screenshots/ on a private display, each from a fresh start of the
+# application with fresh settings and a stand-in driver of its own.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/build.sh
+source scripts/wine-env.sh
+source scripts/standin.sh
+
+out=docs/screenshots
+standin_log=build/screenshots/standin.log
+app=""
+
+finish() {
+    local status=$?
+    if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
+        kill "$app" 2>/dev/null || true
+    fi
+    standin_stop
+    wine_finish
+    exit "$status"
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+trap '' PIPE
+
+shot() {
+    wine build/bin/muntara-shot.exe --caption "Muntara Audio" "$@" 4>&-
+}
+
+# fresh_start on|off: no settings key, a stand-in with the headphone plugged in or not, and the
+# application.
+fresh_start() {
+    wine reg delete 'HKCU\ControlPanel\Trilbo Audio' /f >/dev/null 2>&1 || true
+    standin_start "$standin_log" --headphone="$1"
+    wine build/bin/muntara.exe 4>&- &
+    app=$!
+}
+
+# Waits for the closed application to end, then ends its stand-in.
+await_end() {
+    wait "$app" || true
+    app=""
+    standin_stop
+}
+
+wine_start_display # a private one even when $DISPLAY is set: nothing may cover the windows
+wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
+wine_prepare_prefix
+mkdir -p "$out" "$(dirname "$standin_log")"
+
+fresh_start on
+shot --sheet --tab 0 --out "$out/equalizer.png" --close
+await_end
+
+fresh_start off
+shot --message --close
+shot --sheet --tab 0 --out "$out/equalizer-no-headphone.png" --close
+await_end
+
+fresh_start off
+shot --message --out "$out/prompt.png" --close
+shot --sheet --close
+await_end
+
+fresh_start on
+shot --sheet --tab 1 --out "$out/mic.png" --close
+await_end
+
+echo "# made: $out/equalizer.png equalizer-no-headphone.png prompt.png mic.png"
