@@ -7,6 +7,7 @@ namespace {
 
 constexpr DWORD kMaxBandLevel = 15;
 constexpr DWORD kAnswerBytes = sizeof(DWORD);
+constexpr DWORD kAllPercent = 100;
 
 bool IsBandMessage(DWORD dwMsg) {
     return dwMsg >= AUDMSG_EQ_BAND_FIRST && dwMsg < AUDMSG_EQ_BAND_FIRST + kBandCount;
@@ -73,7 +74,15 @@ bool DriverState::Takes(DWORD dwCode, DWORD dwMsg, DWORD cbOut) {
                    cbOut);
         return false;
     }
-    return m_refused.count(dwMsg) == 0;
+    return m_refused.count(dwMsg) == 0 && !RefusedAtRandom(dwMsg);
+}
+
+// One draw per set message while a rate is set, none otherwise, so that a seed replays the same
+// refusals for the same messages.
+bool DriverState::RefusedAtRandom(DWORD dwMsg) {
+    if (m_dwRefuseRate == 0 || !IsSetMessage(dwMsg))
+        return false;
+    return std::uniform_int_distribution<DWORD>(0, kAllPercent - 1)(m_random) < m_dwRefuseRate;
 }
 
 // Keeps a set message's setting; false for a band level the driver does not have.
@@ -134,6 +143,20 @@ void DriverState::AcceptAll() {
     m_log.Note("accepting every message");
 }
 
+bool DriverState::SetRefuseRate(DWORD dwPercent) {
+    if (dwPercent > kAllPercent)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dwRefuseRate = dwPercent;
+    m_log.Note("refusing %lu%% of set messages at random", dwPercent);
+    return true;
+}
+
+void DriverState::Seed(DWORD dwSeed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_random.seed(dwSeed);
+}
+
 void DriverState::PrintState() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_log.Note("headphone %s", m_bHeadphone ? "on" : "off");
@@ -144,4 +167,5 @@ void DriverState::PrintState() {
     for (const DWORD dwMsg : m_refused)
         strRefused += " " + std::to_string(dwMsg);
     m_log.Note("refusing:%s", strRefused.empty() ? " none" : strRefused.c_str());
+    m_log.Note("refusing %lu%% of set messages at random", m_dwRefuseRate);
 }

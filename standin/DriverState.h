@@ -4,6 +4,7 @@
 #include "standin/Log.h"
 
 #include <mutex>
+#include <random>
 #include <set>
 
 // What the audio driver keeps, and how it answers each message: the set messages store their
@@ -22,6 +23,10 @@ public:
     bool Accept(DWORD dwMsg);
     void RefuseAll();
     void AcceptAll();
+    // Refuses dwPercent (0..100) of the set messages at random, drawn from a generator seeded
+    // with dwSeed, so that a run can be replayed; false for a percentage above 100.
+    bool SetRefuseRate(DWORD dwPercent);
+    void Seed(DWORD dwSeed);
     void PrintState();
 
     static bool IsDriverMessage(DWORD dwMsg);
@@ -30,11 +35,14 @@ private:
     DWORD AnswerRecord(DWORD dwCode, const MMDRV_MESSAGE_PARAMS& params, BYTE* pOut, DWORD cbOut);
     bool Takes(DWORD dwCode, DWORD dwMsg, DWORD cbOut);
     bool Store(DWORD dwMsg, DWORD dwParam);
+    bool RefusedAtRandom(DWORD dwMsg);
 
     Log& m_log;
     std::mutex m_mutex;
     bool m_bHeadphone = true;
     std::set<DWORD> m_refused;
+    DWORD m_dwRefuseRate = 0; // percent of the set messages
+    std::mt19937 m_random;
     // What the driver starts with: the system's own defaults.
     DWORD m_dwEQEnable = 1;
     DWORD m_dwAGCEnable = 1;

@@ -17,21 +17,27 @@ constexpr int kExitServeFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
-    "usage: wav1-standin [--headphone=on|off] [--refuse=N[,N...]]\n"
+    "usage: wav1-standin [--headphone=on|off] [--refuse=N[,N...]] [--refuse-rate=P] [--seed=S]\n"
     "  serves WAV1: on \\\\.\\pipe\\WAV1 and logs each driver message as 'T MSG PARAM RESULT'\n"
     "  --headphone   whether a headphone is plugged in at start (default on)\n"
     "  --refuse      driver messages (111..118, 123) to refuse from the start\n"
+    "  --refuse-rate percentage (0..100) of set messages to refuse at random (default 0)\n"
+    "  --seed        seed of those random refusals (default 1)\n"
     "commands on standard input, one a line:\n"
-    "  headphone on|off, refuse N|all, accept N|all, state, quit\n"
+    "  headphone on|off, refuse N|all, accept N|all, refuse-rate P, state, quit\n"
     "  the end of standard input ends the stand-in as quit does\n";
+
+constexpr DWORD kMaxPercent = 100;
 
 struct Options {
     bool bHeadphone = true;
     std::vector<DWORD> refused;
+    DWORD dwRefuseRate = 0;
+    DWORD dwSeed = 1;
 };
 
-// A driver message number in decimal, as options and commands give it.
-template <typename Char> bool ParseMessage(const std::basic_string<Char>& strText, DWORD& dwMsg) {
+// A number of at most nine decimal digits, as options and commands give it.
+template <typename Char> bool ParseNumber(const std::basic_string<Char>& strText, DWORD& dwNumber) {
     if (strText.empty() || strText.size() > 9)
         return false;
     DWORD dwValue = 0;
@@ -40,8 +46,24 @@ template <typename Char> bool ParseMessage(const std::basic_string<Char>& strTex
             return false;
         dwValue = dwValue * 10 + static_cast<DWORD>(ch - '0');
     }
-    dwMsg = dwValue;
-    return DriverState::IsDriverMessage(dwMsg);
+    dwNumber = dwValue;
+    return true;
+}
+
+template <typename Char> bool ParseMessage(const std::basic_string<Char>& strText, DWORD& dwMsg) {
+    return ParseNumber(strText, dwMsg) && DriverState::IsDriverMessage(dwMsg);
+}
+
+template <typename Char> bool ParsePercent(const std::basic_string<Char>& strText, DWORD& dwRate) {
+    return ParseNumber(strText, dwRate) && dwRate <= kMaxPercent;
+}
+
+// Whether strArg is strName followed by a value; strValue is that value.
+bool IsOption(const std::wstring& strArg, const std::wstring& strName, std::wstring& strValue) {
+    if (strArg.compare(0, strName.size(), strName) != 0)
+        return false;
+    strValue = strArg.substr(strName.size());
+    return true;
 }
 
 bool ParseRefused(const std::wstring& strList, std::vector<DWORD>& refused) {
@@ -59,14 +81,20 @@ bool ParseRefused(const std::wstring& strList, std::vector<DWORD>& refused) {
 }
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
-    const std::wstring strHeadphone = L"--headphone=";
-    const std::wstring strRefuse = L"--refuse=";
     for (int nArg = 1; nArg < argc; ++nArg) {
         const std::wstring strArg = argv[nArg];
-        if (strArg == strHeadphone + L"on" || strArg == strHeadphone + L"off")
-            options.bHeadphone = strArg == strHeadphone + L"on";
-        else if (strArg.compare(0, strRefuse.size(), strRefuse) != 0 ||
-                 !ParseRefused(strArg.substr(strRefuse.size()), options.refused))
+        std::wstring strValue;
+        bool bParsed = false;
+        if (IsOption(strArg, L"--headphone=", strValue)) {
+            bParsed = strValue == L"on" || strValue == L"off";
+            options.bHeadphone = strValue == L"on";
+        } else if (IsOption(strArg, L"--refuse=", strValue))
+            bParsed = ParseRefused(strValue, options.refused);
+        else if (IsOption(strArg, L"--refuse-rate=", strValue))
+            bParsed = ParsePercent(strValue, options.dwRefuseRate);
+        else if (IsOption(strArg, L"--seed=", strValue))
+            bParsed = ParseNumber(strValue, options.dwSeed);
+        if (!bParsed)
             return false;
     }
     return true;
@@ -123,6 +151,7 @@ bool RunCommand(const std::string& strLine, DriverState& driver, Log& log) {
     const std::string strArg = words.size() == 2 ? words[1] : std::string();
     const bool bOneArg = words.size() == 2;
     DWORD dwMsg = 0;
+    DWORD dwRate = 0;
     if (words.size() == 1 && strVerb == "quit")
         return false;
     if (words.size() == 1 && strVerb == "state")
@@ -137,11 +166,15 @@ bool RunCommand(const std::string& strLine, DriverState& driver, Log& log) {
         driver.Refuse(dwMsg);
     else if (bOneArg && strVerb == "accept" && ParseMessage(strArg, dwMsg))
         driver.Accept(dwMsg);
+    else if (bOneArg && strVerb == "refuse-rate" && ParsePercent(strArg, dwRate))
+        driver.SetRefuseRate(dwRate);
+    else if (bOneArg && strVerb == "refuse-rate")
+        log.Note("error: '%s' is no percentage (0..100)", strArg.c_str());
     else if (bOneArg && (strVerb == "refuse" || strVerb == "accept"))
         log.Note("error: '%s' is no driver message (111..118, 123)", strArg.c_str());
     else
         log.Note("error: '%s' is no command; commands: headphone on|off, refuse N|all, "
-                 "accept N|all, state, quit (N one of 111..118, 123)",
+                 "accept N|all, refuse-rate P, state, quit (N one of 111..118, 123, P 0..100)",
                  strLine.c_str());
     return true;
 }
@@ -161,12 +194,17 @@ int wmain(int argc, wchar_t** argv) {
     driver.SetHeadphone(options.bHeadphone);
     for (const DWORD dwMsg : options.refused)
         driver.Refuse(dwMsg);
+    driver.Seed(options.dwSeed);
+    if (options.dwRefuseRate != 0) {
+        log.Note("seed %lu", options.dwSeed);
+        driver.SetRefuseRate(options.dwRefuseRate);
+    }
 
     PipeServer server(driver, log);
     if (!server.Start())
         return kExitServeFailed;
     log.Note("serving WAV1: on \\\\.\\pipe\\WAV1 with %d instances", PipeServer::kInstances);
-    log.Note("commands: headphone on|off, refuse N|all, accept N|all, state, quit");
+    log.Note("commands: headphone on|off, refuse N|all, accept N|all, refuse-rate P, state, quit");
 
     // The end of the input ends the stand-in: a starter that dies never leaves one behind that
     // holds the pipe name and keeps the Wine session alive.

@@ -46,7 +46,11 @@ BOOL CDlg_SaveMode::OnInitDialog() {
 
 void CDlg_SaveMode::OnOK() {
     UpdateData(TRUE);
+    const int nTyped = m_strName.GetLength();
     CutToModeName(m_strName);
+    // The base's OK reads the edit once more: it must read the cut name.
+    if (m_strName.GetLength() != nTyped)
+        ::SetDlgItemTextW(m_hWnd, IDC_SAVE_MODE_NAME, m_strName);
     if (m_strName.IsEmpty()) {
         Refuse(IDS_NAME_EMPTY);
         return;

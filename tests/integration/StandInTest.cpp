@@ -24,7 +24,8 @@ size_t CountLines(const StandIn& standIn, const std::string& strStart) {
 
 TEST(StandInOptionsTest, BadOptionGetsTheUsageAndExitCode2) {
     for (const wchar_t* pszOptions :
-         {L"--headphone=maybe", L"--refuse=abc", L"--refuse=113,", L"--refuse=5", L"--verbose"}) {
+         {L"--headphone=maybe", L"--refuse=abc", L"--refuse=113,", L"--refuse=5", L"--verbose",
+          L"--refuse-rate=101", L"--refuse-rate=", L"--seed=x"}) {
         StandIn standIn(pszOptions);
         DWORD dwExitCode = 0;
         ASSERT_TRUE(standIn.WaitForExit(dwExitCode));
@@ -69,6 +70,38 @@ TEST(StandInCommandsTest, CommandsChangeTheStateAndBadOnesAreReported) {
     EXPECT_TRUE(drv.SetAGCEnable(FALSE));
     EXPECT_EQ(drv.IsHeadphonePresent(), 1);
     ASSERT_TRUE(standIn.Do("state", "# refusing: none"));
+}
+
+// The results of 60 set messages and a headphone query under a random refuse rate.
+std::string RefusalPattern(const wchar_t* pszOptions) {
+    StandIn standIn(pszOptions);
+    CAudioDrv drv;
+    if (!standIn.WaitServing() || !drv.Open())
+        return "no stand-in";
+    std::string strPattern;
+    for (int nSend = 0; nSend < 60; ++nSend)
+        strPattern += drv.SetBandLevel(nSend % 5, nSend % 16) ? '+' : '-';
+    return strPattern + (drv.IsHeadphonePresent() ? "H" : "-");
+}
+
+TEST(StandInCommandsTest, ARandomRefuseRateRefusesSetMessagesOnlyAndASeedReplaysIt) {
+    const std::string strFirst = RefusalPattern(L"--refuse-rate=30 --seed=7");
+    EXPECT_EQ(RefusalPattern(L"--refuse-rate=30 --seed=7"), strFirst);
+    EXPECT_NE(RefusalPattern(L"--refuse-rate=30 --seed=8"), strFirst);
+    const size_t nRefused = std::count(strFirst.begin(), strFirst.end(), '-');
+    EXPECT_GT(nRefused, 5u);
+    EXPECT_LT(nRefused, 35u);
+    EXPECT_EQ(strFirst.back(), 'H') << "the headphone query is never refused at random";
+    EXPECT_EQ(RefusalPattern(L"--refuse-rate=100"), std::string(60, '-') + "H");
+
+    StandIn standIn(L"--refuse-rate=100");
+    ASSERT_TRUE(standIn.WaitServing());
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    EXPECT_FALSE(drv.SetEQEnable(FALSE));
+    EXPECT_TRUE(standIn.Do("refuse-rate 101", "# error: '101' is no percentage"));
+    ASSERT_TRUE(standIn.Do("refuse-rate 0", "# refusing 0% of set messages at random"));
+    EXPECT_TRUE(drv.SetEQEnable(FALSE));
 }
 
 TEST(StandInCommandsTest, QuitOrTheEndOfInputEndsIt) {

@@ -3,6 +3,8 @@
 #include "support/Wait.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -112,4 +114,67 @@ long long AppTest::StoredNumber(LPCWSTR pszName) const {
         dwType != REG_DWORD)
         return -2;
     return dwValue;
+}
+
+void AppTest::RestartApp() {
+    m_app = std::make_unique<AppUnderTest>();
+    ASSERT_TRUE(m_app->WaitForSheet()) << "the sheet did not show";
+}
+
+void AppTest::NewMode(const std::wstring& strName) {
+    m_app->Press(2011);
+    const HWND hDialog = m_app->WaitForWindow(L"Save Mode");
+    ASSERT_TRUE(hDialog) << "no Save Mode dialog";
+    AppUnderTest::SetText(hDialog, 2151, strName);
+    ASSERT_TRUE(m_app->AnswerAndWait(hDialog, IDOK)) << "the dialog stayed open";
+}
+
+void AppTest::Confirm(int nButton, const std::wstring& strQuestion, int nAnswer) {
+    m_app->Press(nButton);
+    const HWND hBox = m_app->WaitForWindow(L"Muntara Audio");
+    ASSERT_TRUE(hBox) << "no question for button " << nButton;
+    EXPECT_EQ(AppUnderTest::MessageText(hBox), strQuestion);
+    ASSERT_TRUE(m_app->AnswerAndWait(hBox, nAnswer));
+}
+
+std::vector<std::wstring> ComboTexts(const AppUnderTest& app, int nComboID) {
+    std::vector<std::wstring> texts;
+    const int nCount = app.ComboCount(nComboID);
+    for (int nIndex = 0; nIndex < nCount; ++nIndex)
+        texts.push_back(app.ComboText(nComboID, nIndex));
+    return texts;
+}
+
+std::vector<std::wstring> StoredModeNames(const RegTree& stored) {
+    std::vector<std::wstring> names;
+    const auto count = stored.values.find(L"Count");
+    if (count == stored.values.end() || count->second.data.size() != sizeof(DWORD))
+        return names;
+    DWORD dwCount = 0;
+    std::copy(count->second.data.begin(), count->second.data.end(),
+              reinterpret_cast<BYTE*>(&dwCount));
+    for (DWORD dwMode = 0; dwMode < dwCount; ++dwMode) {
+        const auto mode = stored.keys.find(ModeKeyName(static_cast<int>(dwMode)));
+        if (mode == stored.keys.end() || !mode->second.values.count(L"Name"))
+            break;
+        const std::vector<BYTE>& bytes = mode->second.values.at(L"Name").data;
+        std::wstring strName(bytes.size() / sizeof(wchar_t), L'\0');
+        std::copy(bytes.begin(), bytes.begin() + strName.size() * sizeof(wchar_t),
+                  reinterpret_cast<BYTE*>(&strName[0]));
+        names.push_back(strName.c_str()); // up to the terminating zero
+    }
+    return names;
+}
+
+unsigned SuiteSeed() {
+    const char* const pszSeed = std::getenv("MUNTARA_SEED");
+    const unsigned nSeed = pszSeed ? static_cast<unsigned>(std::strtoul(pszSeed, nullptr, 10))
+                                   : static_cast<unsigned>(::GetTickCount64());
+    std::printf("seed %u (replay with MUNTARA_SEED=%u)\n", nSeed, nSeed);
+    return nSeed;
+}
+
+bool LongRun() {
+    const char* const pszLong = std::getenv("MUNTARA_LONG");
+    return pszLong && std::string(pszLong) == "1";
 }

@@ -23,6 +23,15 @@ std::wstring ModeKeyName(int nMode);
 // modes (own mode k at level k % 16 on every band), live levels 8, current mode "Flat".
 RegTree SettingsWithOwnModes(const std::vector<std::wstring>& ownNames);
 
+// The texts of a list's entries, in order.
+std::vector<std::wstring> ComboTexts(const AppUnderTest& app, int nComboID);
+// The names of the stored modes 0..Count - 1 as Load reads them (up to a missing subkey).
+std::vector<std::wstring> StoredModeNames(const RegTree& stored);
+// A suite's seed: MUNTARA_SEED to replay a failure, else a new one; printed either way.
+unsigned SuiteSeed();
+// MUNTARA_LONG=1 asks for the long variants of the fault suites.
+bool LongRun();
+
 // Each test starts on no settings key, with a stand-in of its own and then the application.
 class AppTest : public ::testing::Test {
 protected:
@@ -44,6 +53,13 @@ protected:
     RegTree Stored() const;
     // A REG_DWORD of the settings key, or -2 when it is missing.
     long long StoredNumber(LPCWSTR pszName) const;
+
+    // Starts the application again on the running stand-in and waits for its sheet.
+    void RestartApp();
+    // Opens the Save Mode dialog with New, sets the name into its edit and presses OK.
+    void NewMode(const std::wstring& strName);
+    // Presses a button that asks a question, checks its text and answers it.
+    void Confirm(int nButton, const std::wstring& strQuestion, int nAnswer = IDYES);
 
     StandIn& Driver() { return *m_standIn; }
     AppUnderTest& App() { return *m_app; }

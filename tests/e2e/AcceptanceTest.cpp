@@ -1,0 +1,138 @@
+// One sitting as a user would have it, across both pages, on the real application, the real
+// stand-in and the real registry; then the driver's log and the registry line by line.
+#include "support/AppFixture.h"
+#include "support/Wait.h"
+
+#include <utility>
+
+namespace {
+
+enum Control {
+    kEnableEQ = 2002,
+    kSave = 2012,
+    kDelete = 2013,
+    kModeList = 2056,
+    kEnableAGC = 3002,
+    kLevel = 3100,
+};
+const int kBandControls[5] = {2051, 2052, 2054, 2053, 2055};
+const int kNineControls[9] = {2055, 2054, 2053, 2052, 2051, kModeList, 2011, kSave, kDelete};
+
+using Sent = std::pair<DWORD, DWORD>; // driver message and parameter, accepted
+
+class AcceptanceTest : public AppTest {
+protected:
+    // The step's set messages, in order; waits until the stand-in has logged them.
+    void Sends(std::initializer_list<Sent> messages) {
+        m_expected.insert(m_expected.end(), messages);
+        ASSERT_TRUE(WaitUntil([&] { return SetMessages().size() >= m_expected.size(); }))
+            << "after " << SetMessages().size() << " of " << m_expected.size() << " messages";
+    }
+    void MoveBand(int nBand, int nLevel) {
+        App().MoveSlider(kBandControls[nBand], nLevel);
+        Sends({Sent(114 + nBand, nLevel)});
+    }
+    BandLevels Sliders() const {
+        BandLevels levels;
+        for (int nBand = 0; nBand < 5; ++nBand)
+            levels[nBand] = m_app->SliderPos(kBandControls[nBand]);
+        return levels;
+    }
+    // The band and mode controls, and the check box.
+    bool Usable(bool bNine, bool bCheckBox) const {
+        for (const int nID : kNineControls)
+            if (m_app->Enabled(nID) != bNine)
+                return false;
+        return m_app->Enabled(kEnableEQ) == bCheckBox;
+    }
+
+    std::vector<Sent> m_expected;
+};
+
+TEST_F(AcceptanceTest, ASittingAcrossBothPagesEndsInTheLogAndRegistryItMust) {
+    Start();
+    ASSERT_EQ(App().ComboCount(kModeList), 6);
+
+    MoveBand(0, 3); // three own modes, each shaped on the sliders first
+    MoveBand(1, 5);
+    NewMode(L"Bass");
+    MoveBand(2, 2);
+    MoveBand(4, 12);
+    NewMode(L"Voice");
+    App().ChooseMode(kModeList, 0); // from Flat
+    Sends({{114, 8}, {115, 8}, {116, 8}, {118, 8}});
+    MoveBand(3, 1);
+    NewMode(L"Night");
+    EXPECT_EQ(ComboTexts(App(), kModeList).back(), L"Night");
+    EXPECT_EQ(App().ComboSelection(kModeList), 8);
+
+    App().ChooseMode(kModeList, 6); // switching between them
+    Sends({{114, 3}, {115, 5}, {117, 8}});
+    App().ChooseMode(kModeList, 7);
+    Sends({{116, 2}, {118, 12}});
+    MoveBand(0, 0); // Voice overwritten
+    Confirm(kSave, L"Save \"Voice\" Mode?");
+    App().ChooseMode(kModeList, 6); // Bass deleted
+    Sends({{114, 3}, {116, 8}, {118, 8}});
+    Confirm(kDelete, L"Delete \"Bass\" Mode?");
+    EXPECT_EQ(App().ComboSelection(kModeList), -1);
+    App().ChooseMode(kModeList, 7); // Night, now seventh
+    Sends({{114, 8}, {115, 8}, {117, 1}});
+
+    App().Click(kEnableEQ);
+    Sends({{111, 0}});
+    EXPECT_TRUE(Usable(false, true));
+    App().Click(kEnableEQ);
+    Sends({{111, 1}});
+    App().SelectTab(1);
+    ASSERT_TRUE(App().WaitForControl(kLevel));
+    App().Click(kEnableAGC);
+    Sends({{112, 0}});
+    App().MoveSlider(kLevel, 6);
+    Sends({{113, 62}});
+    App().SelectTab(0);
+
+    ASSERT_TRUE(Driver().Do("headphone off", "# headphone off"));
+    EXPECT_TRUE(WaitUntil([&] { return Usable(false, false); }));
+    ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
+    EXPECT_TRUE(WaitUntil([&] { return Usable(true, true); }));
+    Close(true);
+
+    const std::vector<LogLine> logged = SetMessages();
+    ASSERT_EQ(logged.size(), m_expected.size());
+    for (size_t nLine = 0; nLine < logged.size(); ++nLine)
+        EXPECT_EQ(Sent(logged[nLine].dwMsg, logged[nLine].dwParam), m_expected[nLine])
+            << "line " << nLine << ": " << logged[nLine].strResult;
+
+    RegTree expected = SettingsWithOwnModes({});
+    expected.values[L"AGC"] = Dword(62);
+    expected.values[L"3.5KHz"] = Dword(1);
+    expected.values[L"CurPF"] = Dword(7);
+    expected.values[L"Count"] = Dword(8);
+    expected.values[L"AGC Enabled"] = Dword(0);
+    expected.keys[L"00006"] = StoredMode(L"Voice", {0, 5, 2, 8, 12});
+    expected.keys[L"00007"] = StoredMode(L"Night", {8, 8, 8, 1, 8});
+    const RegTree stored = Stored();
+    for (const auto& [strName, value] : expected.values)
+        EXPECT_EQ(stored.values.count(strName) ? stored.values.at(strName) : RegValue{}, value)
+            << "value " << strName;
+    EXPECT_EQ(stored.values.size(), expected.values.size());
+    EXPECT_EQ(stored.keys, expected.keys);
+
+    RestartApp(); // everything as left, and nothing sent
+    EXPECT_EQ(ComboTexts(App(), kModeList),
+              (std::vector<std::wstring>{L"Flat", L"Classical", L"Rock", L"Jazz", L"Dance",
+                                         L"Vocal", L"Voice", L"Night"}));
+    EXPECT_EQ(App().ComboSelection(kModeList), 7);
+    EXPECT_EQ(Sliders(), (BandLevels{8, 8, 8, 1, 8}));
+    EXPECT_TRUE(App().Checked(kEnableEQ));
+    App().SelectTab(1);
+    ASSERT_TRUE(App().WaitForControl(kLevel));
+    EXPECT_FALSE(App().Checked(kEnableAGC));
+    EXPECT_EQ(App().SliderPos(kLevel), 6);
+    Close(true);
+    EXPECT_EQ(SetMessages().size(), m_expected.size());
+    EXPECT_EQ(Stored(), expected);
+}
+
+} // namespace
