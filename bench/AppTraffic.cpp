@@ -224,7 +224,7 @@ void TrafficBench::Report(const char* pszName, const std::vector<BurstFigures>& 
     PrintRow(Format("%s: messages per burst", pszName),
              Format("%.0f (minimum %.0f); %zu / %zu in all", Summarise(sent).median,
                     Summarise(minimum).median, nTotalSent, nTotalMinimum),
-             Format("median of %zu bursts, %.0f worker passes each; final level lost in %zu",
+             Format("median of %zu bursts; worker passes per burst %.0f; final level lost in %zu",
                     bursts.size(), Summarise(passes).median, nLost));
     PrintRow(Format("%s: last change to its driver message", pszName),
              Format("median %.0f ms, p99 %.0f ms", latency.median, latency.p99),
