@@ -2,6 +2,8 @@
 
 #include "settings/AudioConfig.h"
 
+#include <cwchar>
+
 // Built-in names come from the string table once the page has loaded the settings.
 EQ_MODE g_Modes[kModeCapacity] = {
     {{}, {8, 8, 8, 8, 8}}, {{}, {7, 4, 6, 5, 3}}, {{}, {3, 5, 9, 4, 5}},
@@ -14,13 +16,24 @@ const BAND_INFO g_Bands[kBandCount] = {
     {L"100Hz", 114}, {L"250Hz", 115}, {L"1KHz", 116}, {L"3.5KHz", 117}, {L"10KHz", 118},
 };
 
+namespace {
+
+// Cuts a longer name at kMaxModeName, never inside a surrogate pair.
+void CopyModeName(WCHAR (&szName)[kMaxModeName + 1], LPCWSTR pszName) {
+    ::lstrcpynW(szName, pszName, kMaxModeName + 1);
+    if (std::wcslen(szName) == kMaxModeName && IS_HIGH_SURROGATE(szName[kMaxModeName - 1]))
+        szName[kMaxModeName - 1] = L'\0';
+}
+
+} // namespace
+
 int AddMode(LPCWSTR pszName) {
     const int nMode = g_nModes;
     if (nMode >= kModeCapacity)
         return -1;
     g_AudioConfig.m_nCurMode = nMode;
     g_nModes = nMode + 1;
-    ::lstrcpynW(g_Modes[nMode].szName, pszName ? pszName : L"", kMaxModeName + 1);
+    CopyModeName(g_Modes[nMode].szName, pszName ? pszName : L"");
     g_AudioConfig.CopyModeLevels(nMode, -1);
     g_AudioConfig.Save();
     return nMode;

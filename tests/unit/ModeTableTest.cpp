@@ -54,6 +54,10 @@ TEST_F(ModeTableTest, AddModeAppendsTheLiveLevelsAndSaves) {
     EXPECT_EQ(AddMode(std::wstring(300, L'n').c_str()), 7);
     EXPECT_EQ(std::wstring(g_Modes[7].szName), std::wstring(260, L'n'));
     EXPECT_EQ(StoredSettings().keys[L"00007"].values[L"Name"], Sz(std::wstring(260, L'n')));
+    // ...and never inside a surrogate pair.
+    const std::wstring strPair = L"\xD83C\xDFB5";
+    EXPECT_EQ(AddMode((std::wstring(259, L'n') + strPair).c_str()), 8);
+    EXPECT_EQ(std::wstring(g_Modes[8].szName), std::wstring(259, L'n'));
 }
 
 TEST_F(ModeTableTest, AddModeRefusesAFullTable) {
