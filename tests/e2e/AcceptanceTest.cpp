@@ -1,22 +1,12 @@
 // One sitting as a user would have it, across both pages, on the real application, the real
 // stand-in and the real registry; then the driver's log and the registry line by line.
+#include "support/AppControls.h"
 #include "support/AppFixture.h"
 #include "support/Wait.h"
 
 #include <utility>
 
 namespace {
-
-enum Control {
-    kEnableEQ = 2002,
-    kSave = 2012,
-    kDelete = 2013,
-    kModeList = 2056,
-    kEnableAGC = 3002,
-    kLevel = 3100,
-};
-const int kBandControls[5] = {2051, 2052, 2054, 2053, 2055};
-const int kNineControls[9] = {2055, 2054, 2053, 2052, 2051, kModeList, 2011, kSave, kDelete};
 
 using Sent = std::pair<DWORD, DWORD>; // driver message and parameter, accepted
 

@@ -1,29 +1,12 @@
 // The Equalizer page driven as a user would, on the real application, the real stand-in and the
 // real registry.
+#include "support/AppControls.h"
 #include "support/AppFixture.h"
 #include "support/Wait.h"
 
 #include <commctrl.h>
 
 namespace {
-
-enum Control {
-    kEnable = 2002,
-    kNew = 2011,
-    kSave = 2012,
-    kDelete = 2013,
-    kBand0 = 2051,
-    kBand1 = 2052,
-    kBand3 = 2053,
-    kBand2 = 2054,
-    kBand4 = 2055,
-    kModeList = 2056,
-};
-const int kBandControls[5] = {kBand0, kBand1, kBand2, kBand3, kBand4};
-const int kNineControls[9] = {kBand4,    kBand3, kBand2, kBand1, kBand0,
-                              kModeList, kNew,   kSave,  kDelete};
-constexpr DWORD kEQEnableMsg = 111;
-constexpr DWORD kBandMsg = 114; // band i is 114 + i
 
 BandLevels SliderLevels(const AppUnderTest& app) {
     BandLevels levels;
@@ -69,10 +52,10 @@ TEST_F(EqualizerPageTest, FirstStartShowsTheBuiltInModesAtFlatAndSendsNothing) {
         EXPECT_EQ(App().ComboText(kModeList, nMode), names[nMode]);
     EXPECT_EQ(App().ComboSelection(kModeList), 0);
     EXPECT_EQ(SliderLevels(App()), (BandLevels{8, 8, 8, 8, 8}));
-    EXPECT_TRUE(App().Checked(kEnable));
+    EXPECT_TRUE(App().Checked(kEnableEQ));
     EXPECT_TRUE(AllEnabled(App(), true));
     EXPECT_EQ(App().Text(2001), L"Headphone Equalizer");
-    EXPECT_EQ(App().Text(kEnable), L"Enable Headphone Equalizer");
+    EXPECT_EQ(App().Text(kEnableEQ), L"Enable Headphone Equalizer");
     EXPECT_EQ(App().Text(2003), L"MAX");
     EXPECT_EQ(App().Text(2010), L"Mode:");
     ASSERT_TRUE(Driver().WaitForMessages(1)) << "the first headphone query";
@@ -116,13 +99,13 @@ TEST_F(EqualizerPageTest, EachSliderDrivesItsOwnBand) {
 
 TEST_F(EqualizerPageTest, TheCheckBoxSwitchesTheEqualizerAndItsNineControls) {
     Start();
-    App().Click(kEnable);
-    EXPECT_FALSE(App().Checked(kEnable));
+    App().Click(kEnableEQ);
+    EXPECT_FALSE(App().Checked(kEnableEQ));
     EXPECT_TRUE(AllEnabled(App(), false));
-    EXPECT_TRUE(App().Enabled(kEnable));
+    EXPECT_TRUE(App().Enabled(kEnableEQ));
     EXPECT_TRUE(WaitForMessage(kEQEnableMsg, 0));
     EXPECT_EQ(StoredNumber(L"EQ Enabled"), 0);
-    App().Click(kEnable);
+    App().Click(kEnableEQ);
     EXPECT_TRUE(AllEnabled(App(), true));
     EXPECT_TRUE(WaitForMessage(kEQEnableMsg, 1));
     EXPECT_EQ(StoredNumber(L"EQ Enabled"), 1);
@@ -146,18 +129,18 @@ TEST_F(EqualizerPageTest, WithoutAHeadphoneThePromptShowsOnceAndClosesByItself) 
     ASSERT_TRUE(hPrompt) << "no plug-in prompt";
     EXPECT_EQ(AppUnderTest::MessageText(hPrompt),
               L"Plug-in headphone to activate Equalizer Function.");
-    EXPECT_FALSE(App().Enabled(kEnable));
+    EXPECT_FALSE(App().Enabled(kEnableEQ));
     EXPECT_TRUE(AllEnabled(App(), false));
 
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
     EXPECT_TRUE(App().WindowGone(hPrompt, 5000)) << "the prompt closes at the next tick";
-    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnable) && AllEnabled(App(), true); }));
+    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnableEQ) && AllEnabled(App(), true); }));
 
     // Unplugged and plugged again: controls follow, the prompt never comes back.
     ASSERT_TRUE(Driver().Do("headphone off", "# headphone off"));
-    EXPECT_TRUE(WaitUntil([&] { return !App().Enabled(kEnable) && AllEnabled(App(), false); }));
+    EXPECT_TRUE(WaitUntil([&] { return !App().Enabled(kEnableEQ) && AllEnabled(App(), false); }));
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
-    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnable) && AllEnabled(App(), true); }));
+    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnableEQ) && AllEnabled(App(), true); }));
     EXPECT_FALSE(App().WaitForWindow(L"Muntara Audio", 2500));
 }
 
@@ -169,7 +152,7 @@ TEST_F(EqualizerPageTest, APromptClosedByTheUserLeavesNothingToClose) {
     App().SelectTab(1);
 
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
-    ASSERT_TRUE(WaitUntil([&] { return App().Enabled(kEnable); }));
+    ASSERT_TRUE(WaitUntil([&] { return App().Enabled(kEnableEQ); }));
     // Answered once the tick that saw the headphone has returned.
     ::SendMessageW(App().Sheet(), WM_NULL, 0, 0);
     EXPECT_TRUE(App().Running()) << "nothing pressed the sheet's OK";

@@ -1,6 +1,7 @@
 // Faults from outside on the real application: a driver that refuses at random, ends or flaps its
 // headphone, a process killed while it stores, and names no mode record can hold. Each suite is
 // bounded in time and count; MUNTARA_LONG=1 runs the long variants, MUNTARA_SEED replays one.
+#include "support/AppControls.h"
 #include "support/AppFixture.h"
 #include "support/Wait.h"
 
@@ -12,18 +13,6 @@
 
 namespace {
 
-enum Control {
-    kEnableEQ = 2002,
-    kNew = 2011,
-    kSave = 2012,
-    kDelete = 2013,
-    kModeList = 2056,
-    kEnableAGC = 3002,
-    kLevel = 3100,
-    kNameEdit = 2151,
-};
-const int kBandControls[5] = {2051, 2052, 2054, 2053, 2055};
-const wchar_t* const kBandValues[5] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
 const wchar_t kPrompt[] = L"Plug-in headphone to activate Equalizer Function.";
 
 struct PromptSearch {

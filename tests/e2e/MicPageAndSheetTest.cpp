@@ -1,18 +1,11 @@
 // The Mic page, the sheet's closing and a restart, on the real application, the real stand-in
 // and the real registry.
+#include "support/AppControls.h"
 #include "support/AppFixture.h"
 #include "support/Wait.h"
 
 namespace {
 
-enum Control {
-    kAGCEnable = 3002,
-    kLevel = 3100,
-    kMicModes = 3102,
-    kEQModes = 2056,
-};
-constexpr DWORD kAGCEnableMsg = 112;
-constexpr DWORD kAGCLevelMsg = 113;
 constexpr int kQuiet = 0; // list entries
 constexpr int kNormal = 1;
 constexpr int kNoisy = 2;
@@ -49,7 +42,7 @@ TEST_F(MicPageTest, TheDefaultLevelStandsAtNormalAndAGCOnDisablesTheGain) {
     EXPECT_EQ(App().ComboSelection(kMicModes), kNormal);
     EXPECT_EQ(App().ComboText(kMicModes, kQuiet), L"Quiet");
     EXPECT_EQ(App().ComboText(kMicModes, kNoisy), L"Noisy");
-    EXPECT_TRUE(App().Checked(kAGCEnable));
+    EXPECT_TRUE(App().Checked(kEnableAGC));
     EXPECT_FALSE(App().Enabled(kLevel));
     EXPECT_FALSE(App().Enabled(kMicModes));
     EXPECT_EQ(App().Text(3001), L"Microphone");
@@ -68,13 +61,13 @@ TEST_F(MicPageTest, ALevelBetweenStepsMovesToTheNextStepAtTheFirstPaint) {
 
 TEST_F(MicPageTest, TwoClicksOnEnableAGCSendTwoMessagesAndReturnToTheStart) {
     StartOnMic(AgcSettings(48, 1));
-    App().Click(kAGCEnable);
-    EXPECT_FALSE(App().Checked(kAGCEnable));
+    App().Click(kEnableAGC);
+    EXPECT_FALSE(App().Checked(kEnableAGC));
     EXPECT_TRUE(App().Enabled(kLevel) && App().Enabled(kMicModes));
     EXPECT_TRUE(WaitForMessage(kAGCEnableMsg, 0));
     EXPECT_EQ(StoredNumber(L"AGC Enabled"), 0);
-    App().Click(kAGCEnable);
-    EXPECT_TRUE(App().Checked(kAGCEnable));
+    App().Click(kEnableAGC);
+    EXPECT_TRUE(App().Checked(kEnableAGC));
     EXPECT_FALSE(App().Enabled(kLevel) || App().Enabled(kMicModes));
     EXPECT_TRUE(WaitForMessage(kAGCEnableMsg, 1));
     EXPECT_EQ(StoredNumber(L"AGC Enabled"), 1);
@@ -103,7 +96,7 @@ class MainSheetTest : public AppTest {};
 
 TEST_F(MainSheetTest, CancelBeforeTheEqualizerPageWasLeftSavesModeFlat) {
     Start();
-    App().ChooseMode(kEQModes, 2);
+    App().ChooseMode(kModeList, 2);
     EXPECT_EQ(StoredNumber(L"CurPF"), 2);
     ASSERT_TRUE(WaitForMessage(116, 9)) << "the sliders have repainted";
     Close(false);
@@ -114,18 +107,18 @@ TEST_F(MainSheetTest, CancelBeforeTheEqualizerPageWasLeftSavesModeFlat) {
 
 TEST_F(MainSheetTest, OKSavesTheSelectedMode) {
     Start();
-    App().ChooseMode(kEQModes, 3);
+    App().ChooseMode(kModeList, 3);
     Close(true);
     EXPECT_EQ(StoredNumber(L"CurPF"), 3);
 }
 
 TEST_F(MainSheetTest, LeavingTheEqualizerPageFixesTheModeACancelSaves) {
     Start();
-    App().ChooseMode(kEQModes, 2);
+    App().ChooseMode(kModeList, 2);
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
     App().SelectTab(0);
-    App().ChooseMode(kEQModes, 4);
+    App().ChooseMode(kModeList, 4);
     EXPECT_EQ(StoredNumber(L"CurPF"), 4);
     Close(false);
     EXPECT_EQ(StoredNumber(L"CurPF"), 2);
@@ -134,7 +127,7 @@ TEST_F(MainSheetTest, LeavingTheEqualizerPageFixesTheModeACancelSaves) {
 TEST_F(MainSheetTest, AMicPageNeverShownSendsNothingOfItsOwn) {
     const RegTree stored = AgcSettings(50, 0);
     Start(L"", &stored);
-    App().ChooseMode(kEQModes, 1);
+    App().ChooseMode(kModeList, 1);
     Close(true);
     for (const LogLine& line : SetMessages())
         EXPECT_TRUE(line.dwMsg != kAGCEnableMsg && line.dwMsg != kAGCLevelMsg) << line.dwMsg;
@@ -154,12 +147,12 @@ protected:
 
 TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     Start();
-    App().ChooseMode(kEQModes, 5);
+    App().ChooseMode(kModeList, 5);
     ASSERT_TRUE(WaitForMessage(114, 12)) << "the sliders have repainted";
     App().Click(2002);
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
-    App().Click(kAGCEnable);
+    App().Click(kEnableAGC);
     App().MoveSlider(kLevel, 6);
     ASSERT_TRUE(WaitForStored(L"AGC", 62));
     Close(true);
@@ -167,13 +160,13 @@ TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
 
 TEST_F(ServerRestartTest, DISABLED_AfterTheServerEnded) {
     Start();
-    EXPECT_EQ(App().ComboSelection(kEQModes), 5);
+    EXPECT_EQ(App().ComboSelection(kModeList), 5);
     EXPECT_EQ(App().SliderPos(2051), 12);
     EXPECT_FALSE(App().Checked(2002));
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
     EXPECT_EQ(App().SliderPos(kLevel), 6);
-    EXPECT_FALSE(App().Checked(kAGCEnable));
+    EXPECT_FALSE(App().Checked(kEnableAGC));
     Close(true);
     EXPECT_TRUE(SetMessages().empty()) << "a start sends no stored setting";
 }
