@@ -57,6 +57,7 @@ BOOL CPP_AGC::OnInitDialog() {
 
     SetControlTexts();
     m_stcTitle.SetFont(TitleFont(), TRUE);
+    KeepOverlapsReadable(m_hWnd);
 
     const BOOL bAGCEnable = g_AudioConfig.m_bAGCEnable;
     m_chkEnable.SetCheck(bAGCEnable ? BST_CHECKED : BST_UNCHECKED);

@@ -24,6 +24,14 @@ HFONT TitleFont() {
     return pApp ? pApp->m_fontTitle.GetSafeHandle() : nullptr;
 }
 
+void KeepOverlapsReadable(HWND hPage) {
+    for (HWND hControl = ::GetWindow(hPage, GW_CHILD); hControl;
+         hControl = ::GetWindow(hControl, GW_HWNDNEXT)) {
+        const LONG_PTR style = ::GetWindowLongPtrW(hControl, GWL_STYLE);
+        ::SetWindowLongPtrW(hControl, GWL_STYLE, style | WS_CLIPSIBLINGS);
+    }
+}
+
 void CAudioApp::CreateTitleFont() {
     LOGFONTW logFont = {};
     logFont.lfHeight = 13;

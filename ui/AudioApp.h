@@ -24,5 +24,8 @@ extern CAudioApp theApp;
 
 // The title font of the running application; nullptr while there is none.
 HFONT TitleFont();
+// The pages' templates let controls overlap (the title and the rule under it, the band labels
+// and the sliders): each control of the page is kept from painting over those before it.
+void KeepOverlapsReadable(HWND hPage);
 // Both page titles are drawn in dark blue.
 constexpr COLORREF kTitleColor = 0x009C0000;

@@ -73,6 +73,7 @@ BOOL CPP_Equalizer::OnInitDialog() {
 
     SetControlTexts();
     m_stcTitle.SetFont(TitleFont(), TRUE);
+    KeepOverlapsReadable(m_hWnd);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         BandSlider(nBand).SetRange(0, kMaxBandLevel, FALSE);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
