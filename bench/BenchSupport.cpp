@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "support/AppUnderTest.h"
+#include "support/Program.h"
 #include "support/RegistryTree.h"
 #include "support/Wait.h"
 
@@ -29,13 +30,6 @@ bool HasFirstPage(HWND hSheet) {
     HWND hSlider = nullptr;
     ::EnumChildWindows(hSheet, MatchFirstBandSlider, reinterpret_cast<LPARAM>(&hSlider));
     return hSlider != nullptr;
-}
-
-std::wstring BinPath(const std::wstring& strExeName) {
-    wchar_t szPath[MAX_PATH];
-    const DWORD cch = ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring strPath(szPath, cch);
-    return strPath.substr(0, strPath.find_last_of(L'\\') + 1) + strExeName;
 }
 
 } // namespace
@@ -80,16 +74,7 @@ int NumberOption(int argc, char** argv, const char* pszName, int nFallback) {
 }
 
 LaunchedProgram::LaunchedProgram(const std::wstring& strExeName) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    std::wstring strCommand = L"\"" + BinPath(strExeName) + L"\"";
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
-        return;
-    ::CloseHandle(process.hThread);
-    m_hProcess.Reset(process.hProcess);
-    m_dwProcessId = process.dwProcessId;
+    StartProgram(strExeName, m_hProcess, m_dwProcessId);
 }
 
 LaunchedProgram::~LaunchedProgram() {

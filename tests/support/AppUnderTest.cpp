@@ -1,5 +1,6 @@
 #include "support/AppUnderTest.h"
 
+#include "support/Program.h"
 #include "support/Wait.h"
 
 #include <commctrl.h>
@@ -11,13 +12,6 @@ namespace {
 
 constexpr DWORD kExitWaitMs = 20000;
 constexpr wchar_t kSheetCaption[] = L"Muntara Audio";
-
-std::wstring AppPath() {
-    wchar_t szPath[MAX_PATH];
-    const DWORD cch = ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring strPath(szPath, cch);
-    return strPath.substr(0, strPath.find_last_of(L'\\') + 1) + L"muntara.exe";
-}
 
 std::wstring WindowText(HWND hWnd) {
     std::vector<wchar_t> text(static_cast<size_t>(::GetWindowTextLengthW(hWnd)) + 2);
@@ -70,18 +64,7 @@ HWND FindProcessWindow(DWORD dwProcessId, const std::wstring& strCaption, HWND h
     return search.hFound;
 }
 
-AppUnderTest::AppUnderTest() {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    std::wstring strCommand = L"\"" + AppPath() + L"\"";
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
-        return;
-    ::CloseHandle(process.hThread);
-    m_hProcess.Reset(process.hProcess);
-    m_dwProcessId = process.dwProcessId;
-}
+AppUnderTest::AppUnderTest() { StartProgram(L"muntara.exe", m_hProcess, m_dwProcessId); }
 
 AppUnderTest::~AppUnderTest() {
     if (!Running())

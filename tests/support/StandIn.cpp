@@ -1,5 +1,6 @@
 #include "support/StandIn.h"
 
+#include "support/Program.h"
 #include "support/Wait.h"
 
 #include <sstream>
@@ -7,13 +8,6 @@
 namespace {
 
 constexpr DWORD kExitWaitMs = 10000;
-
-std::wstring StandInPath() {
-    wchar_t szPath[MAX_PATH];
-    const DWORD cch = ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring strPath(szPath, cch);
-    return strPath.substr(0, strPath.find_last_of(L'\\') + 1) + L"wav1-standin.exe";
-}
 
 // A pipe for the child's standard input or output; the caller keeps its own end from being
 // inherited.
@@ -45,7 +39,7 @@ StandIn::StandIn(const std::wstring& strOptions) {
     startup.hStdInput = hChildInput.Get();
     startup.hStdOutput = hChildOutput.Get();
     startup.hStdError = hChildOutput.Get();
-    std::wstring strCommand = L"\"" + StandInPath() + L"\" " + strOptions;
+    std::wstring strCommand = L"\"" + BinPath(L"wav1-standin.exe") + L"\" " + strOptions;
     PROCESS_INFORMATION process = {};
     if (!::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                           &startup, &process))

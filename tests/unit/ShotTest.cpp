@@ -1,4 +1,5 @@
 #include "platform/handle.h"
+#include "support/Program.h"
 #include "tools/shot/Png.h"
 
 #include <gtest/gtest.h>
@@ -146,12 +147,9 @@ TEST(PngTest, RefusesAnEmptyOrInconsistentPicture) {
     EXPECT_TRUE(shot::EncodePng(image).empty());
 }
 
-// Runs muntara-shot from the test's own folder; false when it did not end in 30 s.
+// Runs muntara-shot from the build's bin folder; false when it did not end in 30 s.
 bool RunShot(const std::wstring& strArgs, DWORD& dwExitCode) {
-    wchar_t szPath[MAX_PATH];
-    const std::wstring strSelf(szPath, ::GetModuleFileNameW(nullptr, szPath, MAX_PATH));
-    std::wstring strCommand = L"\"" + strSelf.substr(0, strSelf.find_last_of(L'\\') + 1) +
-                              L"muntara-shot.exe\" " + strArgs;
+    std::wstring strCommand = L"\"" + BinPath(L"muntara-shot.exe") + L"\" " + strArgs;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
