@@ -1,5 +1,6 @@
 #include "support/AppFixture.h"
 
+#include "support/AppControls.h"
 #include "support/Wait.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 
 namespace {
 
-const wchar_t* const kBandNames[] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
 constexpr DWORD kHeadphoneQuery = 123;
 
 } // namespace
@@ -23,7 +23,7 @@ RegTree StoredMode(const std::wstring& strName, const BandLevels& levels) {
     RegTree tree;
     tree.values[L"Name"] = Sz(strName);
     for (int nBand = 0; nBand < 5; ++nBand)
-        tree.values[kBandNames[nBand]] = Dword(static_cast<DWORD>(levels[nBand]));
+        tree.values[kBandValues[nBand]] = Dword(static_cast<DWORD>(levels[nBand]));
     return tree;
 }
 
@@ -34,7 +34,7 @@ RegTree SettingsWithOwnModes(const std::vector<std::wstring>& ownNames) {
                                             L"Jazz", L"Dance",     L"Vocal"};
     RegTree tree;
     for (int nBand = 0; nBand < 5; ++nBand)
-        tree.values[kBandNames[nBand]] = Dword(8);
+        tree.values[kBandValues[nBand]] = Dword(8);
     tree.values[L"AGC"] = Dword(48);
     tree.values[L"EQ Enabled"] = Dword(1);
     tree.values[L"AGC Enabled"] = Dword(1);
