@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 
 scripts/build.sh
 source scripts/wine-env.sh
+wine_use_prefix bench
 trap wine_finish EXIT
 wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
 wine_start_display

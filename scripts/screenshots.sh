@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/build.sh
 source scripts/wine-env.sh
+wine_use_prefix shots
 source scripts/standin.sh
 
 out=docs/screenshots

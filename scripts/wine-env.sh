@@ -1,5 +1,9 @@
-# Sourced by the scripts that run the build's programs: the build's own Wine prefix and one
+# Sourced by the scripts that run the build's programs: a Wine prefix of the build's own and one
 # display for every Wine process of a run.
+#
+# The person's prefix, build/wineprefix, serves scripts/run.sh and the stand-in started by hand.
+# The tests, the benchmarks and the screenshots delete and rewrite the settings key at will, so
+# each calls wine_use_prefix for one of its own and never touches the person's settings.
 #
 # Measured facts this respects: a new prefix takes ~12 s, so it is made once and kept in the
 # build tree; without a window manager, hiding a captioned window stalls its thread ~2 s unless
@@ -12,6 +16,11 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 xvfb_pid=""
+
+# wine_use_prefix ROLE: build/wineprefix-ROLE instead of the person's prefix.
+wine_use_prefix() {
+    export WINEPREFIX=$WINE_BUILD_DIR/wineprefix-$1
+}
 
 wine_prepare_prefix() {
     [ -f "$WINEPREFIX/.muntara-ready" ] && return 0
@@ -48,5 +57,10 @@ wine_finish() {
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
         xvfb_pid=""
+
+# wine_use_prefix ROLE: build/wineprefix-ROLE instead of the person's prefix.
+wine_use_prefix() {
+    export WINEPREFIX=$WINE_BUILD_DIR/wineprefix-$1
+}
     fi
 }
