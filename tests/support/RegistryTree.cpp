@@ -40,14 +40,27 @@ bool ReadTree(HKEY hParent, LPCWSTR pszPath, RegTree& tree) {
     return true;
 }
 
+namespace {
+
+// Stores exactly the bytes of value. RegSetValueExW adds a terminator to a string whose last
+// character is not zero when the character just past the given bytes is zero, so the copy ends
+// in a non-zero sentinel that is never stored: what lies past a buffer must not decide.
+void SetExactValue(HKEY hKey, LPCWSTR pszName, const RegValue& value) {
+    std::vector<BYTE> data = value.data;
+    data.insert(data.end(), {0xbd, 0xbd, 0xbd, 0xbd});
+    ::RegSetValueExW(hKey, pszName, 0, value.dwType, data.data(),
+                     static_cast<DWORD>(value.data.size()));
+}
+
+} // namespace
+
 void WriteTree(HKEY hParent, LPCWSTR pszPath, const RegTree& tree) {
     HKEY hKey = nullptr;
     if (::RegCreateKeyExW(hParent, pszPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
                           nullptr) != ERROR_SUCCESS)
         return;
     for (const auto& [name, value] : tree.values)
-        ::RegSetValueExW(hKey, name.c_str(), 0, value.dwType, value.data.data(),
-                         static_cast<DWORD>(value.data.size()));
+        SetExactValue(hKey, name.c_str(), value);
     for (const auto& [name, key] : tree.keys)
         WriteTree(hKey, name.c_str(), key);
     ::RegCloseKey(hKey);
