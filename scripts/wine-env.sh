@@ -57,10 +57,5 @@ wine_finish() {
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
         xvfb_pid=""
-
-# wine_use_prefix ROLE: build/wineprefix-ROLE instead of the person's prefix.
-wine_use_prefix() {
-    export WINEPREFIX=$WINE_BUILD_DIR/wineprefix-$1
-}
     fi
 }
