@@ -1,5 +1,5 @@
 // The application object is made before the settings object and outlives it, so that at exit
-// the driver is closed while the application still exists.
+// the driver is closed while the application still exists. And the title font it makes.
 #include "fakes/FakeDevice.h"
 #include "platform/static_order.h"
 #include "settings/AudioConfig.h"
