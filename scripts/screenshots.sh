@@ -69,4 +69,17 @@ fresh_start on
 shot --sheet --tab 1 --out "$out/mic.png" --close
 await_end
 
-echo "# made: $out/equalizer.png equalizer-no-headphone.png prompt.png mic.png"
+# The Equalizer page on a 144 DPI screen, in a prefix of its own: Wine reads the screen's DPI when
+# its server starts, so the setting is made with the server of that prefix ended before and after.
+wineserver -w
+wine_use_prefix shots-144dpi
+wineserver -k 2>/dev/null || true
+wine_prepare_prefix
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
+wineserver -w
+
+fresh_start on
+shot --sheet --tab 0 --out "$out/equalizer-144dpi.png" --close
+await_end
+
+echo "# made: $out/equalizer.png equalizer-no-headphone.png prompt.png mic.png equalizer-144dpi.png"

@@ -12,6 +12,27 @@
 // Constructed before g_AudioConfig and so destroyed after it.
 CAudioApp theApp __attribute__((init_priority(kAppInitPriority)));
 
+namespace {
+
+// The screen's device context for the scope of one question.
+class ScreenDC {
+public:
+    ScreenDC() : m_hDC(::GetDC(nullptr)) {}
+    ~ScreenDC() {
+        if (m_hDC)
+            ::ReleaseDC(nullptr, m_hDC);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+
+    int PixelsPerInch() const { return m_hDC ? ::GetDeviceCaps(m_hDC, LOGPIXELSY) : 96; }
+
+private:
+    const HDC m_hDC;
+};
+
+} // namespace
+
 BEGIN_MESSAGE_MAP(CAudioApp, CWinApp)
 END_MESSAGE_MAP()
 
@@ -32,11 +53,18 @@ void KeepOverlapsReadable(HWND hPage) {
     }
 }
 
-void CAudioApp::CreateTitleFont() {
+LOGFONTW TitleLogFont(int nPixelsPerInch) {
     LOGFONTW logFont = {};
-    logFont.lfHeight = 13;
+    // 13 pixels on the handheld's 96 DPI screen; in proportion elsewhere, as the pages' dialog
+    // units are, so that the titles stay the largest text on the page.
+    logFont.lfHeight = ::MulDiv(13, nPixelsPerInch, 96);
     logFont.lfWeight = FW_BOLD;
     ::lstrcpynW(logFont.lfFaceName, L"Tahoma", LF_FACESIZE);
+    return logFont;
+}
+
+void CAudioApp::CreateTitleFont() {
+    const LOGFONTW logFont = TitleLogFont(ScreenDC().PixelsPerInch());
     m_fontTitle.CreateFontIndirect(&logFont);
 }
 

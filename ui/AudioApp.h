@@ -24,6 +24,8 @@ extern CAudioApp theApp;
 
 // The title font of the running application; nullptr while there is none.
 HFONT TitleFont();
+// The title font's description for a screen of the given pixels per inch.
+LOGFONTW TitleLogFont(int nPixelsPerInch);
 // The pages' templates let controls overlap (the title and the rule under it, the band labels
 // and the sliders): each control of the page is kept from painting over those before it.
 void KeepOverlapsReadable(HWND hPage);

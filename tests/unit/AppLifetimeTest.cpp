@@ -1,5 +1,5 @@
 // The application object is made before the settings object and outlives it, so that at exit
-// the driver is closed while the application still exists.
+// the driver is closed while the application still exists. And the title font it makes.
 #include "fakes/FakeDevice.h"
 #include "platform/static_order.h"
 #include "settings/AudioConfig.h"
@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -39,6 +40,22 @@ TEST(AppLifetimeTest, TheApplicationIsMadeFirstAndEndsLast) {
     ASSERT_TRUE(g_AudioConfig.Open());
     EXPECT_EQ(g_pDevice->CloseCount(), 0);
     EXPECT_EQ(theApp.m_fontTitle.GetSafeHandle(), nullptr) << "made by start-up, not before";
+}
+
+TEST(TitleFont, IsBoldTahoma13PixelsHighAt96DpiAndInProportionElsewhere) {
+    const struct {
+        int nPixelsPerInch;
+        LONG lHeight;
+    } rows[] = {{96, 13}, {144, 20}};
+    for (const auto& row : rows) {
+        LOGFONTW expected = {};
+        expected.lfHeight = row.lHeight;
+        expected.lfWeight = FW_BOLD;
+        std::wcscpy(expected.lfFaceName, L"Tahoma");
+        const LOGFONTW made = TitleLogFont(row.nPixelsPerInch);
+        EXPECT_EQ(made.lfHeight, row.lHeight) << row.nPixelsPerInch << " DPI";
+        EXPECT_EQ(std::memcmp(&made, &expected, sizeof made), 0) << row.nPixelsPerInch << " DPI";
+    }
 }
 
 } // namespace

@@ -60,6 +60,18 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
+HBRUSH CDialog::OnCtlColor(HDC hDC, HWND hWndCtl, UINT nCtlColor) {
+    // The dialog manager hands the request to this dialog's procedure first, which declines it
+    // while the flag is set; the manager then answers with its own colours.
+    const bool bOuter = m_bAskingDialogManager;
+    m_bAskingDialogManager = true;
+    const LRESULT brush =
+        ::DefDlgProcW(m_hWnd, WM_CTLCOLORMSGBOX + nCtlColor, reinterpret_cast<WPARAM>(hDC),
+                      reinterpret_cast<LPARAM>(hWndCtl));
+    m_bAskingDialogManager = bOuter;
+    return reinterpret_cast<HBRUSH>(brush);
+}
+
 // The one place that turns a handler's result into what the dialog manager expects: most
 // results travel in DWLP_MSGRESULT, a control-colour brush is the procedure's own return value.
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -78,6 +90,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         return FALSE;
     }
+    if (IsCtlColor(message) && pDlg->m_bAskingDialogManager)
+        return FALSE; // OnCtlColor wants the dialog manager's own answer
     LRESULT result = 0;
     if (!AfxRouteMessage(*pDlg, hWnd, message, wParam, lParam, &result))
         return FALSE;

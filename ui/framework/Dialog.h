@@ -29,11 +29,19 @@ protected:
     // Closes without reading.
     virtual void OnCancel();
 
+    // The dialog manager's colours for a control of this dialog: on a themed tab page the tab
+    // body, so that labels sit on the page's own background; elsewhere the platform's defaults.
+    HBRUSH OnCtlColor(HDC hDC, HWND hWndCtl, UINT nCtlColor);
+
     // Binds the window to its object on WM_INITDIALOG and routes every later message.
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
+
+private:
+    // Set while OnCtlColor asks the dialog manager, which first asks this dialog's procedure.
+    bool m_bAskingDialogManager = false;
 
     DECLARE_MESSAGE_MAP()
 };
