@@ -87,7 +87,7 @@ LONG DeleteKeyTree(HKEY hParent, LPCWSTR pszName) {
 LONG WriteSettingsValue(LPCWSTR pszName, DWORD dwValue) {
     CSettingsKey key;
     const LONG lStatus = key.Create(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS);
-    if (lStatus != ERROR_SUCCESS)
-        return lStatus;
-    return key.WriteNumber(pszName, dwValue);
+    if (lStatus == ERROR_SUCCESS)
+        key.WriteNumber(pszName, dwValue);
+    return lStatus;
 }

@@ -56,5 +56,6 @@ private:
 LONG DeleteKeyTree(HKEY hParent, LPCWSTR pszName);
 
 // Creates or opens the settings key and writes one REG_DWORD value: the way a single setting
-// reaches the registry the moment it changes.
+// reaches the registry the moment it changes. Returns the status of opening the key; the
+// write's own result is ignored, as a failed write keeps the value in memory until the next Save.
 LONG WriteSettingsValue(LPCWSTR pszName, DWORD dwValue);

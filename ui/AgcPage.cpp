@@ -2,7 +2,7 @@
 
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
-#include "ui/AudioApp.h"
+#include "ui/Chrome.h"
 
 #include <new>
 
@@ -10,7 +10,6 @@ const int g_AgcLevels[kAgcLevelCount] = {36, 40, 44, 48, 52, 56, 62, 69};
 
 namespace {
 
-constexpr int kLabelToStringOffset = IDC_AGC_TITLE - IDS_AGC_TITLE; // control i + 2600
 constexpr int kQuietPosition = 7;
 constexpr int kNormalPosition = 3;
 constexpr int kNoisyPosition = 0;
@@ -55,9 +54,9 @@ BOOL CPP_AGC::OnInitDialog() {
     m_sldLevel.Attach(GetDlgItem(IDC_AGC_LEVEL));
     m_cbMode.Attach(GetDlgItem(IDC_AGC_MODE));
 
-    SetControlTexts();
-    m_stcTitle.SetFont(TitleFont(), TRUE);
-    KeepOverlapsReadable(m_hWnd);
+    // Control 3000 + k shows string 400 + k.
+    SetControlTexts(*this, IDC_AGC_TITLE, IDC_AGC_MODE_LABEL, IDS_AGC_TITLE);
+    ShowPageTitle(*this, m_stcTitle);
 
     const BOOL bAGCEnable = g_AudioConfig.m_bAGCEnable;
     m_chkEnable.SetCheck(bAGCEnable ? BST_CHECKED : BST_UNCHECKED);
@@ -72,14 +71,6 @@ BOOL CPP_AGC::OnInitDialog() {
     AddModeItem(IDS_AGC_NOISY, kNoisyPosition);
     SelectModeOfPosition(nPosition);
     return TRUE;
-}
-
-void CPP_AGC::SetControlTexts() {
-    for (int nStringID = IDS_AGC_TITLE; nStringID <= IDS_AGC_MODE; ++nStringID) {
-        CString strText;
-        strText.LoadString(nStringID);
-        ::SetDlgItemTextW(m_hWnd, nStringID + kLabelToStringOffset, strText);
-    }
 }
 
 void CPP_AGC::AddModeItem(UINT nNameID, int nPosition) {
@@ -134,8 +125,7 @@ void CPP_AGC::OnSelChangeMode() {
 
 HBRUSH CPP_AGC::OnCtlColor(HDC hDC, HWND hWndCtl, UINT nCtlColor) {
     const HBRUSH hBrush = CPropertyPage::OnCtlColor(hDC, hWndCtl, nCtlColor);
-    if (hWndCtl == m_stcTitle.m_hWnd)
-        ::SetTextColor(hDC, kTitleColor);
+    ColorPageTitle(hDC, hWndCtl, m_stcTitle);
     return hBrush;
 }
 

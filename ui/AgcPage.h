@@ -42,7 +42,6 @@ protected:
     void OnLButtonDown(UINT nFlags, POINT point);
 
 private:
-    void SetControlTexts();
     void EnableLevelControls(BOOL bEnable);
     void AddModeItem(UINT nNameID, int nPosition);
     void SelectModeOfPosition(int nPosition);

@@ -45,14 +45,6 @@ HFONT TitleFont() {
     return pApp ? pApp->m_fontTitle.GetSafeHandle() : nullptr;
 }
 
-void KeepOverlapsReadable(HWND hPage) {
-    for (HWND hControl = ::GetWindow(hPage, GW_CHILD); hControl;
-         hControl = ::GetWindow(hControl, GW_HWNDNEXT)) {
-        const LONG_PTR style = ::GetWindowLongPtrW(hControl, GWL_STYLE);
-        ::SetWindowLongPtrW(hControl, GWL_STYLE, style | WS_CLIPSIBLINGS);
-    }
-}
-
 LOGFONTW TitleLogFont(int nPixelsPerInch) {
     LOGFONTW logFont = {};
     // 13 pixels on the handheld's 96 DPI screen; in proportion elsewhere, as the pages' dialog

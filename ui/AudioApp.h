@@ -26,8 +26,3 @@ extern CAudioApp theApp;
 HFONT TitleFont();
 // The title font's description for a screen of the given pixels per inch.
 LOGFONTW TitleLogFont(int nPixelsPerInch);
-// The pages' templates let controls overlap (the title and the rule under it, the band labels
-// and the sliders): each control of the page is kept from painting over those before it.
-void KeepOverlapsReadable(HWND hPage);
-// Both page titles are drawn in dark blue.
-constexpr COLORREF kTitleColor = 0x009C0000;

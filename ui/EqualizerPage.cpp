@@ -4,7 +4,7 @@
 #include "settings/AudioConfig.h"
 #include "settings/ModeTable.h"
 #include "settings/SettingsKey.h"
-#include "ui/AudioApp.h"
+#include "ui/Chrome.h"
 
 #include <new>
 
@@ -13,9 +13,6 @@ BOOL g_bCtrlsEnabled = TRUE;
 namespace {
 
 constexpr int kMaxBandLevel = 15;
-constexpr int kFirstLabelID = IDC_EQ_TITLE; // control 2000 + k shows string 200 + k
-constexpr int kLastLabelID = IDC_EQ_DELETE;
-constexpr int kLabelToStringOffset = IDC_EQ_TITLE - IDS_EQ_TITLE;
 
 } // namespace
 
@@ -71,9 +68,9 @@ BOOL CPP_Equalizer::OnInitDialog() {
     m_btnSave.Attach(GetDlgItem(IDC_EQ_SAVE));
     m_btnDelete.Attach(GetDlgItem(IDC_EQ_DELETE));
 
-    SetControlTexts();
-    m_stcTitle.SetFont(TitleFont(), TRUE);
-    KeepOverlapsReadable(m_hWnd);
+    // Control 2000 + k shows string 200 + k.
+    SetControlTexts(*this, IDC_EQ_TITLE, IDC_EQ_DELETE, IDS_EQ_TITLE);
+    ShowPageTitle(*this, m_stcTitle);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         BandSlider(nBand).SetRange(0, kMaxBandLevel, FALSE);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
@@ -96,14 +93,6 @@ BOOL CPP_Equalizer::OnInitDialog() {
     // The first headphone check runs as soon as the sheet's loop runs, not a second later.
     PostMessage(WM_TIMER, 0, 0);
     return TRUE;
-}
-
-void CPP_Equalizer::SetControlTexts() {
-    for (int nID = kFirstLabelID; nID <= kLastLabelID; ++nID) {
-        CString strText;
-        strText.LoadString(nID - kLabelToStringOffset);
-        ::SetDlgItemTextW(m_hWnd, nID, strText);
-    }
 }
 
 void CPP_Equalizer::FillModeList() {
@@ -148,13 +137,13 @@ void CPP_Equalizer::OnSelChangeMode() {
     StoreCurrentMode(nSel);
 }
 
-// Stores the chosen mode at once, without rewriting the rest of the settings.
+// Stores the chosen mode at once, without rewriting the rest of the settings. While the key
+// cannot be opened the current mode stays what it was.
 void CPP_Equalizer::StoreCurrentMode(int nMode) {
-    CSettingsKey key;
-    if (key.Create(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
-        return;
+    const int nPrevious = g_AudioConfig.m_nCurMode;
     g_AudioConfig.m_nCurMode = nMode;
-    key.WriteNumber(kCurModeValue, static_cast<DWORD>(nMode));
+    if (WriteSettingsValue(kCurModeValue, static_cast<DWORD>(nMode)) != ERROR_SUCCESS)
+        g_AudioConfig.m_nCurMode = nPrevious;
 }
 
 void CPP_Equalizer::EnableEQControls(BOOL state) {
@@ -172,8 +161,7 @@ void CPP_Equalizer::EnableEQControls(BOOL state) {
 
 HBRUSH CPP_Equalizer::OnCtlColor(HDC hDC, HWND hWndCtl, UINT nCtlColor) {
     const HBRUSH hBrush = CPropertyPage::OnCtlColor(hDC, hWndCtl, nCtlColor);
-    if (hWndCtl == m_stcTitle.m_hWnd)
-        ::SetTextColor(hDC, kTitleColor);
+    ColorPageTitle(hDC, hWndCtl, m_stcTitle);
     return hBrush;
 }
 

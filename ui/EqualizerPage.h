@@ -67,16 +67,12 @@ protected:
 private:
     CSliderCtrl& BandSlider(int nBand);
     void ApplyBandPosition(int nBand, LRESULT* pResult);
-    void SetControlTexts();
     void FillModeList();
     void StoreCurrentMode(int nMode);
     void OnHeadphoneChanged(BOOL bPresent);
     void ClosePrompt();
     void ShowPrompt();
     int AskAboutSelectedMode(UINT nQuestionID, UINT nType);
-    // Message boxes owned by the page, captioned with the application's title.
-    int ShowMessage(UINT nMessageID, UINT nType);
-    int ShowText(LPCWSTR pszText, UINT nType);
 
     DECLARE_MESSAGE_MAP()
 };

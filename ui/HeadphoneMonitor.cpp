@@ -1,6 +1,7 @@
 // The Equalizer page's once-a-second headphone check and the plug-in prompt.
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
+#include "ui/Chrome.h"
 #include "ui/EqualizerPage.h"
 
 #include <cwchar>
@@ -63,7 +64,9 @@ void CPP_Equalizer::OnHeadphoneChanged(BOOL bPresent) {
     EnableEQControls(bPresent ? g_AudioConfig.m_bEQEnable : FALSE);
 }
 
-void CPP_Equalizer::ShowPrompt() { ShowMessage(IDS_PLUG_IN_HEADPHONE, MB_ICONEXCLAMATION); }
+void CPP_Equalizer::ShowPrompt() {
+    AppMessageBox(*this, IDS_PLUG_IN_HEADPHONE, MB_ICONEXCLAMATION);
+}
 
 // Closes the plug-in prompt if it is still open, by pressing its OK button. A prompt the user
 // has closed already is gone: nothing else receives anything.

@@ -2,6 +2,7 @@
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
 #include "settings/ModeTable.h"
+#include "ui/Chrome.h"
 #include "ui/EqualizerPage.h"
 #include "ui/SaveModeDialog.h"
 
@@ -13,7 +14,7 @@ constexpr int kMaxListedModes = 22; // 6 built-in + 16 own
 
 void CPP_Equalizer::OnNewMode() {
     if (m_cbMode.GetCount() >= kMaxListedModes) {
-        ShowMessage(IDS_CANT_ADD_MORE, MB_ICONSTOP);
+        AppMessageBox(*this, IDS_CANT_ADD_MORE, MB_ICONSTOP);
         return;
     }
     CDlg_SaveMode dlg;
@@ -33,7 +34,7 @@ void CPP_Equalizer::OnSaveMode() {
     if (nSel < 0)
         return;
     if (nSel < kBuiltInModeCount) {
-        ShowMessage(IDS_CANT_MODIFY_DEFAULT, MB_ICONSTOP);
+        AppMessageBox(*this, IDS_CANT_MODIFY_DEFAULT, MB_ICONSTOP);
         return;
     }
     if (AskAboutSelectedMode(IDS_SAVE_MODE_QUESTION, MB_YESNO) != IDYES)
@@ -47,25 +48,13 @@ void CPP_Equalizer::OnDeleteMode() {
     if (nSel < 0)
         return;
     if (nSel < kBuiltInModeCount) {
-        ShowMessage(IDS_CANT_DELETE_DEFAULT, MB_ICONSTOP);
+        AppMessageBox(*this, IDS_CANT_DELETE_DEFAULT, MB_ICONSTOP);
         return;
     }
     if (AskAboutSelectedMode(IDS_DELETE_MODE_QUESTION, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
         return;
     m_cbMode.DeleteString(nSel);
     DeleteMode(nSel);
-}
-
-int CPP_Equalizer::ShowMessage(UINT nMessageID, UINT nType) {
-    CString strText;
-    strText.LoadString(nMessageID);
-    return ShowText(strText, nType);
-}
-
-int CPP_Equalizer::ShowText(LPCWSTR pszText, UINT nType) {
-    CString strCaption;
-    strCaption.LoadString(IDS_APP_TITLE);
-    return MessageBox(pszText, strCaption, nType);
 }
 
 // Asks the question nQuestionID about the selected mode, named as the list shows it.
@@ -76,5 +65,5 @@ int CPP_Equalizer::AskAboutSelectedMode(UINT nQuestionID, UINT nType) {
     strFormat.LoadString(nQuestionID);
     CString strQuestion;
     strQuestion.Format(strFormat, strName);
-    return ShowText(strQuestion, nType);
+    return AppMessageBox(*this, strQuestion, nType);
 }

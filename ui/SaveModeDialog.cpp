@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "settings/ModeTable.h"
+#include "ui/Chrome.h"
 
 #include <cwchar>
 
@@ -52,22 +53,14 @@ void CDlg_SaveMode::OnOK() {
     if (m_strName.GetLength() != nTyped)
         ::SetDlgItemTextW(m_hWnd, IDC_SAVE_MODE_NAME, m_strName);
     if (m_strName.IsEmpty()) {
-        Refuse(IDS_NAME_EMPTY);
+        AppMessageBox(*this, IDS_NAME_EMPTY, MB_ICONSTOP);
         return;
     }
     if (FindModeByName(m_strName) >= 0) {
-        Refuse(IDS_NAME_EXISTS);
+        AppMessageBox(*this, IDS_NAME_EXISTS, MB_ICONSTOP);
         return;
     }
     CDialog::OnOK();
-}
-
-void CDlg_SaveMode::Refuse(UINT nMessageID) {
-    CString strText;
-    CString strCaption;
-    strText.LoadString(nMessageID);
-    strCaption.LoadString(IDS_APP_TITLE);
-    MessageBox(strText, strCaption, MB_ICONSTOP);
 }
 
 int FindModeByName(LPCWSTR pszName) {

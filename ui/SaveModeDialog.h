@@ -18,8 +18,6 @@ protected:
     void OnOK() override;
 
 private:
-    void Refuse(UINT nMessageID);
-
     DECLARE_MESSAGE_MAP()
 };
 
