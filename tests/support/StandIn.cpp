@@ -3,6 +3,7 @@
 #include "support/Program.h"
 #include "support/Wait.h"
 
+#include <cstdio>
 #include <sstream>
 
 namespace {
@@ -58,6 +59,17 @@ StandIn::~StandIn() {
     m_hInput.Reset();
     if (m_reader.joinable())
         m_reader.join(); // the output ends with the process
+}
+
+bool StandIn::WaitServing() {
+    if (WaitForLine("# serving", 0))
+        return true;
+    DWORD dwExitCode = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_hProcess.Get(), &dwExitCode);
+    std::fprintf(stderr, "the stand-in is not serving (exit code %lu); it printed:\n", dwExitCode);
+    for (const std::string& strLine : Lines())
+        std::fprintf(stderr, "  %s\n", strLine.c_str());
+    return false;
 }
 
 bool StandIn::Send(const std::string& strLine) {

@@ -27,8 +27,8 @@ public:
     StandIn(const StandIn&) = delete;
     StandIn& operator=(const StandIn&) = delete;
 
-    // Started and serving the pipe.
-    bool WaitServing() { return WaitForLine("# serving", 0); }
+    // Started and serving the pipe; otherwise says what the stand-in printed.
+    bool WaitServing();
     // Sends a command and waits for the line strAck that confirms it.
     bool Do(const std::string& strCommand, const std::string& strAck);
     bool Send(const std::string& strLine);
