@@ -30,6 +30,9 @@ public:
     HWND m_hWndOwner = nullptr;
     // Index of the current mode in g_Modes, -1 for none; the pages read and write it directly.
     int m_nCurMode = 0;
+    // Set once Load has run in this process: only then do the settings in memory stand for the
+    // stored ones, and may replace them.
+    BOOL m_bLoaded = FALSE;
 
 protected:
     void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override;
