@@ -16,8 +16,10 @@ constexpr DWORD kBusyWaitMs = 2000;
 // debugger without failing a slow but working one on a loaded machine. The user-interface thread
 // makes these calls, so a hang must not last long.
 constexpr DWORD kReplyTimeoutMs = 2000;
-// The system opens "WAV1:" once; the rest is room for tests that open a few at a time.
-constexpr int kMaxDevices = 8;
+// The system opens "WAV1:" once; the rest is room for clients that hold every one of the
+// stand-in's 8 pipe instances and then some, so that a busy pipe, not this table, is what they
+// meet first.
+constexpr int kMaxDevices = 16;
 
 // Holds an SRW lock exclusively for its scope.
 class ExclusiveLock {
