@@ -47,7 +47,7 @@ namespace {
 // The claim of the one copy of a user's session.
 constexpr LPCWSTR kOneCopyName = L"Muntara Audio";
 
-// The first copy's sheet, or whatever it shows in front of it with the same caption.
+// Found by class and caption: the sheet is the only dialog of the session with the caption.
 void BringFirstCopyToFront(LPCWSTR pszCaption) {
     const HWND hWnd = ::FindWindowW(L"#32770", pszCaption);
     if (hWnd)
