@@ -2,10 +2,6 @@
 #include "handle.h"
 #include "wav_pipe.h"
 
-#include <map>
-#include <memory>
-#include <mutex>
-
 // A desktop has no stream device "WAV1:"; the stand-in audio driver serves it on a named pipe
 // instead. Each control call becomes one request and its reply on the pipe.
 namespace platform {
@@ -20,29 +16,85 @@ constexpr DWORD kBusyWaitMs = 2000;
 // debugger without failing a slow but working one on a loaded machine. The user-interface thread
 // makes these calls, so a hang must not last long.
 constexpr DWORD kReplyTimeoutMs = 2000;
+// The system opens "WAV1:" once; the rest is room for clients that hold every one of the
+// stand-in's 8 pipe instances and then some, so that a busy pipe, not this table, is what they
+// meet first.
+constexpr int kMaxDevices = 16;
+
+// Holds an SRW lock exclusively for its scope.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&m_lock); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+
+// Opens the pipe, waiting at most kBusyWaitMs while every instance is busy, in message mode.
+UniqueHandle ConnectPipe(DWORD dwAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity) {
+    const ULONGLONG deadline = ::GetTickCount64() + kBusyWaitMs;
+    HANDLE hOpened = INVALID_HANDLE_VALUE;
+    for (;;) {
+        hOpened = ::CreateFileW(wav_pipe::kPipeName, dwAccess, dwShareMode, pSecurity,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (hOpened != INVALID_HANDLE_VALUE)
+            break;
+        const ULONGLONG now = ::GetTickCount64();
+        if (::GetLastError() != ERROR_PIPE_BUSY || now >= deadline)
+            return UniqueHandle(); // keeps the open's error: the stand-in is not running
+        ::WaitNamedPipeW(wav_pipe::kPipeName, static_cast<DWORD>(deadline - now));
+    }
+    UniqueHandle hPipe(hOpened);
+    DWORD dwMode = PIPE_READMODE_MESSAGE;
+    if (!::SetNamedPipeHandleState(hPipe.Get(), &dwMode, nullptr, nullptr))
+        return UniqueHandle();
+    return hPipe;
+}
 
 // One opened "WAV1:": the pipe, and a lock so that the user-interface thread and the worker,
 // sending through the same handle, each get the reply to their own request.
 class PipeDevice {
 public:
-    PipeDevice(UniqueHandle hPipe, UniqueHandle hEvent)
-        : m_hPipe(std::move(hPipe)), m_hEvent(std::move(hEvent)) {}
-
+    bool Open(DWORD dwAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity);
+    void Close();
     BOOL Control(DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWORD cbOut,
                  LPDWORD pcbReturned);
 
 private:
     bool Transfer(BYTE* pRequest, DWORD cbRequest, BYTE* pReply, DWORD cbReply);
     bool Await(BOOL bDone, OVERLAPPED& overlapped, DWORD& cbDone);
+    bool Reconnect();
     void Break();
 
-    std::mutex m_mutex;
-    UniqueHandle m_hPipe;
+    SRWLOCK m_lock = SRWLOCK_INIT; // one request and its reply at a time
+    UniqueHandle m_hPipe;  // closed after a failed transfer: a late reply would answer the next
     UniqueHandle m_hEvent; // completion of the pipe's overlapped reads and writes
-    // Set after a failed transfer (a time-out, a malformed reply, a stand-in gone): a late reply
-    // would answer the next request, so the pipe is closed and every later call fails.
-    bool m_bBroken = false;
+    // How the device was opened, for opening the pipe again after a failure.
+    DWORD m_dwAccess = 0;
+    DWORD m_dwShareMode = 0;
 };
+
+bool PipeDevice::Open(DWORD dwAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity) {
+    m_hPipe = ConnectPipe(dwAccess, dwShareMode, pSecurity);
+    if (!m_hPipe)
+        return false;
+    m_hEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_hEvent) {
+        m_hPipe.Reset();
+        return false;
+    }
+    m_dwAccess = dwAccess;
+    m_dwShareMode = dwShareMode;
+    return true;
+}
+
+void PipeDevice::Close() {
+    m_hPipe.Reset();
+    m_hEvent.Reset();
+}
 
 BOOL PipeDevice::Control(DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWORD cbOut,
                          LPDWORD pcbReturned) {
@@ -56,14 +108,13 @@ BOOL PipeDevice::Control(DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWOR
     wav_pipe::PutWord(request + wav_pipe::kWordBytes, cbOut);
     if (cbIn)
         std::memcpy(request + wav_pipe::kHeaderBytes, pIn, cbIn);
-    BYTE reply[wav_pipe::kMaxReplyBytes];
+    // One byte more than the largest reply, so that a longer one shows as ERROR_MORE_DATA.
+    BYTE reply[wav_pipe::kMaxReplyBytes + 1];
     const DWORD cbReply = wav_pipe::kWordBytes + cbOut;
 
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_bBroken) {
-        ::SetLastError(ERROR_BROKEN_PIPE);
+    const ExclusiveLock lock(m_lock);
+    if (!m_hPipe && !Reconnect())
         return FALSE;
-    }
     if (!Transfer(request, wav_pipe::kHeaderBytes + cbIn, reply, cbReply)) {
         Break();
         return FALSE;
@@ -79,14 +130,14 @@ BOOL PipeDevice::Control(DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut, DWOR
     return TRUE;
 }
 
-// Writes one request and reads its reply, which must be exactly cbReply bytes long.
+// Writes one request and reads its reply, which must be exactly cbReply bytes long; pReply has
+// room for cbReply + 1.
 bool PipeDevice::Transfer(BYTE* pRequest, DWORD cbRequest, BYTE* pReply, DWORD cbReply) {
     OVERLAPPED write = {};
     write.hEvent = m_hEvent.Get();
     DWORD cbDone = 0;
     if (!Await(::WriteFile(m_hPipe.Get(), pRequest, cbRequest, nullptr, &write), write, cbDone))
         return false;
-    // Room for one byte more than expected, so that a longer reply shows as ERROR_MORE_DATA.
     OVERLAPPED read = {};
     read.hEvent = m_hEvent.Get();
     if (!Await(::ReadFile(m_hPipe.Get(), pReply, cbReply + 1, nullptr, &read), read, cbDone))
@@ -112,16 +163,25 @@ bool PipeDevice::Await(BOOL bDone, OVERLAPPED& overlapped, DWORD& cbDone) {
     return ::GetOverlappedResult(m_hPipe.Get(), &overlapped, &cbDone, FALSE) != FALSE;
 }
 
+// A driver that ended may have started again: one attempt per call, bounded as the first open,
+// so that the once-a-second headphone query finds it. Where the stand-in is not running the
+// attempt fails at once.
+bool PipeDevice::Reconnect() {
+    m_hPipe = ConnectPipe(m_dwAccess, m_dwShareMode, nullptr);
+    return static_cast<bool>(m_hPipe);
+}
+
 // Closes the pipe after a failed transfer, keeping the transfer's error code.
 void PipeDevice::Break() {
     const DWORD dwError = ::GetLastError();
-    m_bBroken = true;
     m_hPipe.Reset();
     ::SetLastError(dwError);
 }
 
-// The open devices by the handle given out for each; a call holds its device while it runs, so
-// that a close on another thread never frees it under the call.
+// The open devices in a fixed table. A handle names its slot and the serial of its open, so that
+// a handle closed before never reaches a device opened later in the same slot. A call holds its
+// slot while it runs, so that a close on another thread never frees the device under the call;
+// the last call to leave a closed slot frees it.
 class PipeRoute final : public DeviceRoute {
 public:
     HANDLE Open(LPCWSTR pszName, DWORD dwAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity,
@@ -131,25 +191,38 @@ public:
     BOOL Close(HANDLE hDevice) override;
 
 private:
-    std::shared_ptr<PipeDevice> Find(HANDLE hDevice);
+    struct Slot {
+        PipeDevice device;
+        ULONG_PTR nSerial = 0; // 0 while closed
+        int nCalls = 0;        // calls running on the device
+        bool bOpening = false; // taken by an open that has not finished
+    };
 
-    std::mutex m_mutex;
-    std::map<HANDLE, std::shared_ptr<PipeDevice>> m_devices;
+    int Take();
+    PipeDevice* Enter(HANDLE hDevice, int& nSlot);
+    void Leave(int nSlot);
+    static HANDLE MakeHandle(int nSlot, ULONG_PTR nSerial);
+
+    SRWLOCK m_lock = SRWLOCK_INIT; // guards the table's bookkeeping, never a transfer
+    Slot m_slots[kMaxDevices];
+    ULONG_PTR m_nLastSerial = 0;
 };
 
-// Opens the pipe, waiting a little while every instance is busy.
-UniqueHandle OpenPipe(DWORD dwAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES pSecurity) {
-    const ULONGLONG deadline = ::GetTickCount64() + kBusyWaitMs;
-    for (;;) {
-        const HANDLE hPipe = ::CreateFileW(wav_pipe::kPipeName, dwAccess, dwShareMode, pSecurity,
-                                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (hPipe != INVALID_HANDLE_VALUE)
-            return UniqueHandle(hPipe);
-        const ULONGLONG now = ::GetTickCount64();
-        if (::GetLastError() != ERROR_PIPE_BUSY || now >= deadline)
-            return UniqueHandle();
-        ::WaitNamedPipeW(wav_pipe::kPipeName, static_cast<DWORD>(deadline - now));
+HANDLE PipeRoute::MakeHandle(int nSlot, ULONG_PTR nSerial) {
+    return reinterpret_cast<HANDLE>(nSerial * kMaxDevices + static_cast<ULONG_PTR>(nSlot));
+}
+
+// A free slot, marked as being opened; -1 when every one is in use.
+int PipeRoute::Take() {
+    const ExclusiveLock lock(m_lock);
+    for (int nSlot = 0; nSlot < kMaxDevices; ++nSlot) {
+        Slot& slot = m_slots[nSlot];
+        if (!slot.nSerial && !slot.nCalls && !slot.bOpening) {
+            slot.bOpening = true;
+            return nSlot;
+        }
     }
+    return -1;
 }
 
 HANDLE PipeRoute::Open(LPCWSTR pszName, DWORD dwAccess, DWORD dwShareMode,
@@ -158,20 +231,43 @@ HANDLE PipeRoute::Open(LPCWSTR pszName, DWORD dwAccess, DWORD dwShareMode,
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    UniqueHandle hPipe = OpenPipe(dwAccess, dwShareMode, pSecurity);
-    if (!hPipe)
-        return INVALID_HANDLE_VALUE; // keeps the open's error: the stand-in is not running
-    DWORD dwMode = PIPE_READMODE_MESSAGE;
-    if (!::SetNamedPipeHandleState(hPipe.Get(), &dwMode, nullptr, nullptr))
+    const int nSlot = Take();
+    if (nSlot < 0) {
+        ::SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return INVALID_HANDLE_VALUE;
-    UniqueHandle hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!hEvent)
+    }
+    Slot& slot = m_slots[nSlot];
+    // Outside the table's lock: the open may wait for a busy pipe.
+    const bool bOpened = slot.device.Open(dwAccess, dwShareMode, pSecurity);
+    const DWORD dwError = ::GetLastError();
+    const ExclusiveLock lock(m_lock);
+    slot.bOpening = false;
+    if (!bOpened) {
+        ::SetLastError(dwError);
         return INVALID_HANDLE_VALUE;
-    auto pDevice = std::make_shared<PipeDevice>(std::move(hPipe), std::move(hEvent));
-    const HANDLE hDevice = pDevice.get();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_devices.emplace(hDevice, std::move(pDevice));
-    return hDevice;
+    }
+    slot.nSerial = ++m_nLastSerial;
+    return MakeHandle(nSlot, slot.nSerial);
+}
+
+// The open device hDevice names, held for a call until Leave; nullptr for any other handle.
+PipeDevice* PipeRoute::Enter(HANDLE hDevice, int& nSlot) {
+    const ULONG_PTR nHandle = reinterpret_cast<ULONG_PTR>(hDevice);
+    nSlot = static_cast<int>(nHandle % kMaxDevices);
+    const ULONG_PTR nSerial = nHandle / kMaxDevices;
+    const ExclusiveLock lock(m_lock);
+    Slot& slot = m_slots[nSlot];
+    if (!nSerial || slot.nSerial != nSerial)
+        return nullptr;
+    ++slot.nCalls;
+    return &slot.device;
+}
+
+void PipeRoute::Leave(int nSlot) {
+    const ExclusiveLock lock(m_lock);
+    Slot& slot = m_slots[nSlot];
+    if (--slot.nCalls == 0 && !slot.nSerial)
+        slot.device.Close();
 }
 
 BOOL PipeRoute::Control(HANDLE hDevice, DWORD dwCode, LPVOID pIn, DWORD cbIn, LPVOID pOut,
@@ -180,33 +276,31 @@ BOOL PipeRoute::Control(HANDLE hDevice, DWORD dwCode, LPVOID pIn, DWORD cbIn, LP
         ::SetLastError(ERROR_NOT_SUPPORTED); // the driver is reached synchronously only
         return FALSE;
     }
-    const std::shared_ptr<PipeDevice> pDevice = Find(hDevice);
+    int nSlot = 0;
+    PipeDevice* const pDevice = Enter(hDevice, nSlot);
     if (!pDevice) {
         ::SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    return pDevice->Control(dwCode, pIn, cbIn, pOut, cbOut, pcbReturned);
+    const BOOL bDone = pDevice->Control(dwCode, pIn, cbIn, pOut, cbOut, pcbReturned);
+    const DWORD dwError = ::GetLastError();
+    Leave(nSlot);
+    ::SetLastError(dwError);
+    return bDone;
 }
 
 BOOL PipeRoute::Close(HANDLE hDevice) {
-    std::shared_ptr<PipeDevice> pDevice;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto it = m_devices.find(hDevice);
-        if (it == m_devices.end()) {
-            ::SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        pDevice = std::move(it->second);
-        m_devices.erase(it);
+    int nSlot = 0;
+    if (!Enter(hDevice, nSlot)) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
-    return TRUE; // the pipe closes with the last call still holding the device
-}
-
-std::shared_ptr<PipeDevice> PipeRoute::Find(HANDLE hDevice) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_devices.find(hDevice);
-    return it == m_devices.end() ? nullptr : it->second;
+    {
+        const ExclusiveLock lock(m_lock);
+        m_slots[nSlot].nSerial = 0; // no call finds it any more
+    }
+    Leave(nSlot); // the pipe closes with the last call still holding the device
+    return TRUE;
 }
 
 } // namespace

@@ -206,7 +206,11 @@ BOOL CAudioConfig::Attach(HWND hWnd) {
 
 BOOL CAudioConfig::Load() {
     CSettingsKey key;
-    if (key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+    const LONG lStatus = key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS);
+    // No key is a first start: the defaults in memory then stand for what is stored.
+    if (lStatus == ERROR_SUCCESS || lStatus == ERROR_FILE_NOT_FOUND)
+        m_bLoaded = TRUE;
+    if (lStatus != ERROR_SUCCESS)
         return FALSE;
     LoadSettings(key);
     key.Close();

@@ -30,6 +30,9 @@ public:
     HWND m_hWndOwner = nullptr;
     // Index of the current mode in g_Modes, -1 for none; the pages read and write it directly.
     int m_nCurMode = 0;
+    // Set once Load read the key or found none: only then do the settings in memory stand for
+    // the stored ones, so that saving them loses nothing.
+    BOOL m_bLoaded = FALSE;
 
 protected:
     void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override;

@@ -1,6 +1,7 @@
 #include "settings/ModeTable.h"
 
 #include "settings/AudioConfig.h"
+#include "settings/SettingsKey.h"
 
 #include <cwchar>
 
@@ -13,19 +14,18 @@ EQ_MODE g_Modes[kModeCapacity] = {
 int g_nModes = kBuiltInModeCount;
 
 const BAND_INFO g_Bands[kBandCount] = {
-    {L"100Hz", 114}, {L"250Hz", 115}, {L"1KHz", 116}, {L"3.5KHz", 117}, {L"10KHz", 118},
+    {kBandValues[0], 114}, {kBandValues[1], 115}, {kBandValues[2], 116},
+    {kBandValues[3], 117}, {kBandValues[4], 118},
 };
 
-namespace {
-
-// Cuts a longer name at kMaxModeName, never inside a surrogate pair.
-void CopyModeName(WCHAR (&szName)[kMaxModeName + 1], LPCWSTR pszName) {
-    ::lstrcpynW(szName, pszName, kMaxModeName + 1);
-    if (std::wcslen(szName) == kMaxModeName && IS_HIGH_SURROGATE(szName[kMaxModeName - 1]))
-        szName[kMaxModeName - 1] = L'\0';
+int ModeNameLength(LPCWSTR pszName) {
+    int nLength = 0;
+    while (nLength < kMaxModeName && pszName[nLength])
+        ++nLength;
+    if (nLength > 0 && IS_HIGH_SURROGATE(pszName[nLength - 1]))
+        --nLength;
+    return nLength;
 }
-
-} // namespace
 
 int AddMode(LPCWSTR pszName) {
     const int nMode = g_nModes;
@@ -33,7 +33,10 @@ int AddMode(LPCWSTR pszName) {
         return -1;
     g_AudioConfig.m_nCurMode = nMode;
     g_nModes = nMode + 1;
-    CopyModeName(g_Modes[nMode].szName, pszName ? pszName : L"");
+    const LPCWSTR pszGiven = pszName ? pszName : L"";
+    const int nLength = ModeNameLength(pszGiven);
+    std::wmemcpy(g_Modes[nMode].szName, pszGiven, nLength);
+    g_Modes[nMode].szName[nLength] = L'\0';
     g_AudioConfig.CopyModeLevels(nMode, -1);
     g_AudioConfig.Save();
     return nMode;

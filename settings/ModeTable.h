@@ -26,8 +26,12 @@ extern EQ_MODE g_Modes[kModeCapacity];
 extern int g_nModes;
 extern const BAND_INFO g_Bands[kBandCount];
 
-// Appends a mode holding the live levels, makes it the current mode and saves. A name longer
-// than kMaxModeName is cut. Returns the new index, or -1 (nothing changed) when the table is full.
+// How many code units of pszName a mode keeps: at most kMaxModeName, and never a last one that
+// is the first half of a surrogate pair, whose second half would be lost.
+int ModeNameLength(LPCWSTR pszName);
+
+// Appends a mode holding the live levels, makes it the current mode and saves. The name is
+// cut to ModeNameLength. Returns the new index, or -1 (nothing changed) when the table is full.
 int AddMode(LPCWSTR pszName);
 
 // Removes mode nIndex, closes the gap, clears the current mode and saves. An index outside the

@@ -1,14 +1,20 @@
 #include "settings/RegistryRoute.h"
 
 #include <atomic>
+#include <type_traits>
 
 namespace {
 
 // The worker thread writes through the route while the user-interface thread may swap it.
 std::atomic<CRegistryRoute*> g_pRoute{nullptr};
-// Initialised before any object with a constructor, hence destroyed after the settings object,
-// whose worker may still write while it ends.
-CRegistryRoute g_platformRoute;
+// The platform's own calls, in an object that is never torn down: the settings object's worker
+// may still write through it while the settings object ends at exit, after every static
+// destructor of this file would have run.
+class CPlatformRegistryRoute final : public CRegistryRoute {};
+static_assert(std::is_trivially_destructible_v<CPlatformRegistryRoute>,
+              "the platform's route outlives every static");
+// Constant-initialised, so usable before any constructor runs.
+CPlatformRegistryRoute g_platformRoute;
 
 } // namespace
 

@@ -8,7 +8,6 @@
 class CRegistryRoute {
 public:
     constexpr CRegistryRoute() = default;
-    virtual ~CRegistryRoute() = default;
 
     virtual LONG OpenKey(HKEY hParent, LPCWSTR pszSubKey, REGSAM samDesired, PHKEY phKey);
     virtual LONG CreateKey(HKEY hParent, LPCWSTR pszSubKey, REGSAM samDesired, PHKEY phKey);
@@ -21,6 +20,11 @@ public:
     virtual LONG DeleteKey(HKEY hParent, LPCWSTR pszSubKey);
     virtual LONG DeleteValue(HKEY hKey, LPCWSTR pszName);
     virtual LONG CloseKey(HKEY hKey);
+
+protected:
+    // Not virtual, so that a route without state of its own has nothing to tear down at exit; a
+    // route is never deleted through this class.
+    ~CRegistryRoute() = default;
 };
 
 // The current route.

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "driver/AudioDrv.h"
+
 #include <windows.h>
 
 // Where the settings live, below HKEY_CURRENT_USER.
 constexpr LPCWSTR kControlPanelKey = L"ControlPanel";
 constexpr LPCWSTR kSettingsKeyPath = L"ControlPanel\\Trilbo Audio";
 
-// Values of the settings key; the band levels are named by g_Bands.
+// Values of the settings key. The band levels, in band order (g_Bands names them with their
+// driver messages):
+constexpr LPCWSTR kBandValues[kBandCount] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
 constexpr LPCWSTR kAGCLevelValue = L"AGC";
 constexpr LPCWSTR kCurModeValue = L"CurPF";
 constexpr LPCWSTR kModeCountValue = L"Count";

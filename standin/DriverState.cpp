@@ -1,5 +1,7 @@
 #include "standin/DriverState.h"
 
+#include "settings/SettingsKey.h"
+
 #include <cstring>
 #include <string>
 
@@ -18,6 +20,13 @@ bool IsSetMessage(DWORD dwMsg) {
 }
 
 const char* OnOff(DWORD dwFlag) { return dwFlag ? "on" : "off"; }
+
+// A stored number of the settings key; false when it is missing or no 4-byte number.
+bool ReadStored(LPCWSTR pszName, DWORD& dwValue) {
+    DWORD cbValue = sizeof dwValue;
+    return ::RegGetValueW(HKEY_CURRENT_USER, kSettingsKeyPath, pszName, RRF_RT_REG_DWORD, nullptr,
+                          &dwValue, &cbValue) == ERROR_SUCCESS;
+}
 
 } // namespace
 
@@ -103,6 +112,20 @@ bool DriverState::Store(DWORD dwMsg, DWORD dwParam) {
         m_dwBand[dwMsg - AUDMSG_EQ_BAND_FIRST] = dwParam;
         return true;
     }
+}
+
+void DriverState::LoadStoredSettings() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DWORD dwValue = 0;
+    if (ReadStored(kEQEnableValue, dwValue))
+        m_dwEQEnable = dwValue ? 1 : 0;
+    if (ReadStored(kAGCEnableValue, dwValue))
+        m_dwAGCEnable = dwValue ? 1 : 0;
+    if (ReadStored(kAGCLevelValue, dwValue))
+        m_dwAGCLevel = dwValue;
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        if (ReadStored(kBandValues[nBand], dwValue) && dwValue <= kMaxBandLevel)
+            m_dwBand[nBand] = dwValue;
 }
 
 void DriverState::SetHeadphone(bool bPlugged) {

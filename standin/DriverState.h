@@ -17,6 +17,10 @@ public:
     // Answers one control call, logs it, and fills the output; returns the result word.
     DWORD Answer(DWORD dwCode, const BYTE* pIn, DWORD cbIn, BYTE* pOut, DWORD cbOut);
 
+    // Starts from the settings the application stored, where there are any, as the handheld's
+    // driver has the user's settings after a restart; each one missing or out of range keeps
+    // the system's default.
+    void LoadStoredSettings();
     void SetHeadphone(bool bPlugged);
     // Refusing and accepting apply to the driver's own messages only; false for any other.
     bool Refuse(DWORD dwMsg);

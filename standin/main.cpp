@@ -191,6 +191,7 @@ int wmain(int argc, wchar_t** argv) {
 
     Log log;
     DriverState driver(log);
+    driver.LoadStoredSettings();
     driver.SetHeadphone(options.bHeadphone);
     for (const DWORD dwMsg : options.refused)
         driver.Refuse(dwMsg);

@@ -1,8 +1,10 @@
 #include "ui/AudioApp.h"
 
 #include "platform/static_order.h"
+#include "platform/user_session.h"
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
+#include "settings/SettingsKey.h"
 #include "ui/EqualizerPage.h"
 #include "ui/MainSheet.h"
 #include "ui/framework/FrameWnd.h"
@@ -60,7 +62,32 @@ void CAudioApp::CreateTitleFont() {
     m_fontTitle.CreateFontIndirect(&logFont);
 }
 
+namespace {
+
+// The claim of the one copy of a user's session.
+constexpr LPCWSTR kOneCopyName = L"Muntara Audio";
+
+// Found by class and caption: the sheet is the only dialog of the session with the caption.
+void BringFirstCopyToFront(LPCWSTR pszCaption) {
+    const HWND hWnd = ::FindWindowW(L"#32770", pszCaption);
+    if (hWnd)
+        ::SetForegroundWindow(hWnd);
+}
+
+} // namespace
+
 BOOL CAudioApp::InitInstance() {
+    CString strCaption;
+    strCaption.LoadString(IDS_APP_TITLE);
+    // Each copy rewrites the whole key at its close: a second one would drop what the first
+    // stores. It hands over to the first before touching the registry or the driver.
+    platform::UniqueHandle hOneCopy;
+    if (!platform::ClaimInSession(kOneCopyName, hOneCopy)) {
+        BringFirstCopyToFront(strCaption);
+        return FALSE;
+    }
+    platform::EnsureUserKey(kControlPanelKey); // Save stores nothing without it
+
     CreateTitleFont();
 
     auto* const pFrame = new (std::nothrow) CFrameWnd;
@@ -69,15 +96,15 @@ BOOL CAudioApp::InitInstance() {
     m_pMainWnd = pFrame;
     pFrame->LoadFrame(IDR_MAINFRAME, FWS_ADDTOTITLE);
 
-    CString strCaption;
-    strCaption.LoadString(IDS_APP_TITLE);
     {
         CPS_Main sheet(strCaption, nullptr, 0);
         sheet.DoModal();
 
         const int nModeSel = sheet.m_pageEqualizer.m_nModeSel;
         g_AudioConfig.m_nCurMode = nModeSel < 0 ? 0 : nModeSel;
-        g_AudioConfig.Save();
+        // Settings never loaded are the built-in defaults: storing them would drop the stored.
+        if (g_AudioConfig.m_bLoaded)
+            g_AudioConfig.Save();
     }
     return FALSE;
 }

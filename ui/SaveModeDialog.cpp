@@ -8,16 +8,13 @@
 
 namespace {
 
-// A name set into the edit by other means than typing can be longer than a mode record holds:
-// cut it, never inside a surrogate pair, so that the list, the table and the duplicate test all
-// see the same name.
+// The list, the table and the duplicate test all see the name as a mode keeps it. A name set
+// into the edit by other means than typing can be longer than a mode holds, and the edit's own
+// limit can keep the first half of a pair.
 void CutToModeName(CString& strName) {
-    if (strName.GetLength() <= kMaxModeName)
-        return;
-    std::wstring strCut = strName.Str().substr(0, kMaxModeName);
-    if (IS_HIGH_SURROGATE(strCut.back()))
-        strCut.pop_back();
-    strName = strCut.c_str();
+    const int nLength = ModeNameLength(strName);
+    if (nLength != strName.GetLength())
+        strName = strName.Str().substr(0, nLength).c_str();
 }
 
 } // namespace

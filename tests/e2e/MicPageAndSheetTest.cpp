@@ -2,6 +2,7 @@
 // and the real registry.
 #include "support/AppControls.h"
 #include "support/AppFixture.h"
+#include "support/Program.h"
 #include "support/Wait.h"
 
 namespace {
@@ -94,6 +95,28 @@ TEST_F(MicPageTest, TheListFollowsTheSliderAndTheSliderFollowsTheList) {
 
 class MainSheetTest : public AppTest {};
 
+// While it lives, the application cannot create its pages (page_refusal.dll, a global hook).
+struct PageRefusal {
+    PageRefusal() {
+        if (hLibrary)
+            hHook = ::SetWindowsHookExW(WH_CBT,
+                                        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                            ::GetProcAddress(hLibrary, "RefusePages"))),
+                                        hLibrary, 0);
+    }
+    ~PageRefusal() {
+        if (hHook)
+            ::UnhookWindowsHookEx(hHook);
+        if (hLibrary)
+            ::FreeLibrary(hLibrary);
+    }
+    PageRefusal(const PageRefusal&) = delete;
+    PageRefusal& operator=(const PageRefusal&) = delete;
+
+    const HMODULE hLibrary = ::LoadLibraryW(BinPath(L"page_refusal.dll").c_str());
+    HHOOK hHook = nullptr;
+};
+
 TEST_F(MainSheetTest, CancelBeforeTheEqualizerPageWasLeftSavesModeFlat) {
     Start();
     App().ChooseMode(kModeList, 2);
@@ -132,6 +155,59 @@ TEST_F(MainSheetTest, AMicPageNeverShownSendsNothingOfItsOwn) {
     for (const LogLine& line : SetMessages())
         EXPECT_TRUE(line.dwMsg != kAGCEnableMsg && line.dwMsg != kAGCLevelMsg) << line.dwMsg;
     EXPECT_EQ(StoredNumber(L"AGC"), 50) << "the level between steps is kept as loaded";
+}
+
+// A fresh prefix has no "ControlPanel" key: the first session's modes are stored all the same.
+TEST_F(MainSheetTest, TheFirstSessionOnAFreshPrefixStoresItsModes) {
+    DeleteTree(HKEY_CURRENT_USER, L"ControlPanel");
+    Start();
+    NewMode(L"Mine");
+    EXPECT_EQ(ComboTexts(App(), kModeList).back(), L"Mine");
+    Close(true);
+    const std::vector<std::wstring> names = StoredModeNames(Stored());
+    ASSERT_EQ(names.size(), 7u) << "the mode is stored";
+    EXPECT_EQ(names.back(), L"Mine");
+    EXPECT_EQ(StoredNumber(L"CurPF"), 6);
+}
+
+// The sheet runs, but the platform refuses to create its pages: nothing was loaded, so nothing
+// is saved at the close, and the stored own mode stays.
+TEST_F(MainSheetTest, ASheetThatNeverLoadedLeavesTheStoredSettingsAlone) {
+    const RegTree stored = SettingsWithOwnModes({L"Mine"});
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, stored);
+    const PageRefusal refusal;
+    ASSERT_TRUE(refusal.hHook);
+    m_standIn = std::make_unique<StandIn>();
+    ASSERT_TRUE(m_standIn->WaitServing());
+    m_app = std::make_unique<AppUnderTest>();
+    HWND hSheet = nullptr;
+    EXPECT_TRUE(WaitUntil([&] {
+        hSheet = FindProcessWindow(App().ProcessId(), L"Muntara Audio", nullptr, true);
+        return hSheet || !App().Running();
+    }));
+    if (hSheet)
+        ::PostMessageW(hSheet, WM_COMMAND, IDCANCEL, 0);
+    DWORD dwExitCode = 1;
+    EXPECT_TRUE(App().WaitForExit(dwExitCode));
+    EXPECT_EQ(Stored(), stored);
+}
+
+// A second start leaves the first copy in charge: its sheet comes to the front, and the second
+// ends without touching the registry or the driver.
+TEST_F(MainSheetTest, ASecondStartBringsTheOpenSheetForwardAndEnds) {
+    const RegTree stored = SettingsWithOwnModes({L"Mine"});
+    Start(L"", &stored);
+    {
+        AppUnderTest second;
+        DWORD dwExitCode = 1;
+        ASSERT_TRUE(second.WaitForExit(dwExitCode)) << "the second copy still runs";
+        EXPECT_EQ(dwExitCode, 0u);
+    }
+    EXPECT_EQ(::GetForegroundWindow(), App().Sheet());
+    EXPECT_EQ(Stored(), stored) << "the second copy wrote nothing";
+    NewMode(L"Ours");
+    Close(true);
+    EXPECT_EQ(StoredModeNames(Stored()).back(), L"Ours");
 }
 
 // Run by restart.sh, one after the other, with the Wine server ended cleanly in between: that is

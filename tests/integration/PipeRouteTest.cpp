@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -184,16 +186,22 @@ TEST(PipeRouteWithoutStandInTest, OpeningFailsWhileNoStandInRuns) {
     EXPECT_FALSE(drv.SetEQEnable(FALSE));
 }
 
-TEST(PipeRouteWithoutStandInTest, StandInThatDiedFailsEveryCall) {
-    StandIn standIn;
-    ASSERT_TRUE(standIn.WaitServing());
+TEST(PipeRouteWithoutStandInTest, StandInThatDiedFailsEveryCallUntilOneServesAgain) {
     CAudioDrv drv;
-    ASSERT_TRUE(drv.Open());
-    EXPECT_TRUE(drv.SetEQEnable(FALSE));
-    standIn.Kill();
-    EXPECT_FALSE(drv.SetAGCEnable(FALSE));
-    EXPECT_FALSE(drv.IsHeadphonePresent());
-    EXPECT_FALSE(drv.SetAGCLevel(40));
+    {
+        StandIn standIn;
+        ASSERT_TRUE(standIn.WaitServing());
+        ASSERT_TRUE(drv.Open());
+        EXPECT_TRUE(drv.SetEQEnable(FALSE));
+        standIn.Kill();
+        EXPECT_FALSE(drv.SetAGCEnable(FALSE));
+        EXPECT_FALSE(drv.IsHeadphonePresent());
+        EXPECT_FALSE(drv.SetAGCLevel(40));
+    }
+    StandIn again;
+    ASSERT_TRUE(again.WaitServing());
+    EXPECT_TRUE(drv.IsHeadphonePresent()) << "the next call opens the pipe again";
+    EXPECT_TRUE(drv.SetAGCEnable(FALSE));
     EXPECT_TRUE(drv.Close());
 }
 
@@ -242,6 +250,30 @@ TEST(PipeRouteWithoutStandInTest, ReplyOfTheWrongSizeFailsTheCall) {
         ASSERT_TRUE(drv.Open());
         EXPECT_EQ(drv.SetEQEnable(!drv.m_bEQEnable), bExpected) << cbReply << " bytes";
         EXPECT_TRUE(drv.Close());
+    }
+}
+
+// At the largest output the route takes, a reply a byte longer than the largest fails as well,
+// and the output is left as it was.
+TEST(PipeRouteWithoutStandInTest, ReplyLongerThanTheLargestFailsTheCall) {
+    constexpr DWORD cbLargest =
+        platform::wav_pipe::kWordBytes + platform::wav_pipe::kMaxOutputBytes;
+    for (const auto& [cbReply, bExpected] :
+         {std::make_pair(cbLargest, TRUE), std::make_pair(cbLargest + 1, FALSE),
+          std::make_pair(cbLargest + 60, FALSE)}) {
+        MisbehavingDriver driver(static_cast<int>(cbReply));
+        const OpenedDevice device;
+        ASSERT_NE(device.hDevice, INVALID_HANDLE_VALUE);
+        MMDRV_MESSAGE_PARAMS params = {};
+        BYTE output[platform::wav_pipe::kMaxOutputBytes];
+        std::fill(std::begin(output), std::end(output), BYTE{0xBD});
+        EXPECT_EQ(platform::ControlDevice(device.hDevice, IOCTL_WAV_MESSAGE, &params, sizeof params,
+                                          output, sizeof output, nullptr, nullptr),
+                  bExpected)
+            << cbReply << " bytes";
+        if (!bExpected) {
+            EXPECT_EQ(output[0], 0xBD) << "untouched";
+        }
     }
 }
 

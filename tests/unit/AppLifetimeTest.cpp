@@ -1,8 +1,10 @@
 // The application object is made before the settings object and outlives it, so that at exit
-// the driver is closed while the application still exists. And the title font it makes.
+// the driver is closed while the application still exists; the registry route the settings
+// object's last worker pass writes through outlives it too. And the title font it makes.
 #include "fakes/FakeDevice.h"
 #include "platform/static_order.h"
 #include "settings/AudioConfig.h"
+#include "settings/RegistryRoute.h"
 #include "ui/AudioApp.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -23,14 +26,30 @@ struct BetweenTheTwo {
     ~BetweenTheTwo() {
         const bool bSettingsEndedBefore = g_pDevice && g_pDevice->CloseCount() == 1;
         const bool bAppStillThere = AfxGetApp() == &theApp;
-        if (!bSettingsEndedBefore || !bAppStillThere) {
-            std::fprintf(stderr, "exit order: settings ended before %d, application there %d\n",
-                         bSettingsEndedBefore, bAppStillThere);
+        const bool bRouteStillThere = RouteAnswers();
+        if (!bSettingsEndedBefore || !bAppStillThere || !bRouteStillThere) {
+            std::fprintf(stderr,
+                         "exit order: settings ended before %d, application there %d, registry "
+                         "route there %d\n",
+                         bSettingsEndedBefore, bAppStillThere, bRouteStillThere);
             std::_Exit(3);
         }
     }
+    // A call through a route whose teardown left a trace (its table, a handle) fails or ends
+    // the process.
+    static bool RouteAnswers() {
+        HKEY hKey = nullptr;
+        if (Registry().OpenKey(HKEY_CURRENT_USER, nullptr, KEY_READ, &hKey) != ERROR_SUCCESS)
+            return false;
+        return Registry().CloseKey(hKey) == ERROR_SUCCESS;
+    }
     const bool bAppMadeBefore;
 };
+
+// A route with nothing of its own, as the platform's, has no destructor to run before the
+// settings object's: one that did would be gone while the last worker pass writes through it.
+struct StatelessRoute final : CRegistryRoute {};
+static_assert(std::is_trivially_destructible_v<StatelessRoute>);
 
 BetweenTheTwo g_between __attribute__((init_priority(kAppInitPriority + 1)));
 

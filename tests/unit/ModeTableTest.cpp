@@ -58,6 +58,11 @@ TEST_F(ModeTableTest, AddModeAppendsTheLiveLevelsAndSaves) {
     const std::wstring strPair = L"\xD83C\xDFB5";
     EXPECT_EQ(AddMode((std::wstring(259, L'n') + strPair).c_str()), 8);
     EXPECT_EQ(std::wstring(g_Modes[8].szName), std::wstring(259, L'n'));
+    // ...nor end in the first half of one, as the dialog's edit can keep it at its limit.
+    EXPECT_EQ(AddMode((std::wstring(259, L'h') + strPair[0]).c_str()), 9);
+    EXPECT_EQ(std::wstring(g_Modes[9].szName), std::wstring(259, L'h'));
+    EXPECT_EQ(AddMode((L"short" + strPair.substr(0, 1)).c_str()), 10);
+    EXPECT_STREQ(g_Modes[10].szName, L"short");
 }
 
 TEST_F(ModeTableTest, AddModeRefusesAFullTable) {

@@ -192,7 +192,7 @@ class FailingRegistry : public CRegistryRoute {
 public:
     explicit FailingRegistry(int nFailAt)
         : m_nFailAt(nFailAt), m_pPrevious(SetRegistryRoute(this)) {}
-    ~FailingRegistry() override { SetRegistryRoute(m_pPrevious); }
+    ~FailingRegistry() { SetRegistryRoute(m_pPrevious); }
     int Steps() const { return m_nSteps; }
 
     LONG OpenKey(HKEY h, LPCWSTR psz, REGSAM sam, PHKEY ph) override {

@@ -209,7 +209,7 @@ TEST_F(SettingsStoreTest, SaveWithoutControlPanelChangesNothing) {
 class AGCWriteLog : public CRegistryRoute {
 public:
     AGCWriteLog() : m_pPrevious(SetRegistryRoute(this)) {}
-    ~AGCWriteLog() override { SetRegistryRoute(m_pPrevious); }
+    ~AGCWriteLog() { SetRegistryRoute(m_pPrevious); }
     LONG SetValue(HKEY hKey, LPCWSTR pszName, DWORD dwType, const BYTE* pData,
                   DWORD cbData) override {
         if (std::wstring(pszName) == L"AGC") {
