@@ -13,10 +13,9 @@ namespace {
 void CutToModeName(CString& strName) {
     if (strName.GetLength() <= kMaxModeName)
         return;
-    std::wstring strCut = strName.Str().substr(0, kMaxModeName);
-    if (IS_HIGH_SURROGATE(strCut.back()))
-        strCut.pop_back();
-    strName = strCut.c_str();
+    const LPCWSTR pszName = strName;
+    strName.Truncate(IS_HIGH_SURROGATE(pszName[kMaxModeName - 1]) ? kMaxModeName - 1
+                                                                  : kMaxModeName);
 }
 
 } // namespace
