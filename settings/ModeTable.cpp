@@ -16,7 +16,8 @@ constexpr int kBuiltInLevels[kBuiltInModeCount][kBandCount] = {
     {8, 7, 6, 6, 4}, {6, 2, 7, 8, 3}, {12, 9, 2, 9, 12},
 };
 
-bool FillBuiltInLevels() {
+// Out of line: inlined, the compiler folds the fill back into 13 KB of initialised data.
+[[gnu::noinline]] bool FillBuiltInLevels() {
     for (int nMode = 0; nMode < kBuiltInModeCount; ++nMode) {
         for (int nBand = 0; nBand < kBandCount; ++nBand)
             g_Modes[nMode].nLevel[nBand] = kBuiltInLevels[nMode][nBand];
