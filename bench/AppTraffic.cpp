@@ -49,7 +49,8 @@ struct BurstFigures {
     size_t nPasses = 0;
     size_t nAccepted = 0;
     size_t nNotifications = 0;
-    double latencyMs = -1; // -1: the final level never reached the driver
+    bool bArrived = false; // every final level reached the driver
+    double latencyMs = 0;  // last change to the last final level's message; below 0: before it
     bool bStored = false;
     double durationMs = 0; // first step to last change
 };
@@ -190,8 +191,8 @@ BurstFigures TrafficBench::Burst(const Script& script) {
         if (finals.count(line.dwMsg) && finals[line.dwMsg] == line.dwParam)
             tFinal = std::max(tFinal, line.t);
     }
-    if (bArrived)
-        figures.latencyMs = static_cast<double>(tFinal) - static_cast<double>(tLastChange);
+    figures.bArrived = bArrived;
+    figures.latencyMs = static_cast<double>(tFinal) - static_cast<double>(tLastChange);
     figures.nNotifications = m_watch->CountBetween(tStart, ::GetTickCount64());
     figures.durationMs = static_cast<double>(tLastChange - tStart);
     if (figures.nNotifications != figures.nAccepted)
@@ -203,7 +204,8 @@ BurstFigures TrafficBench::Burst(const Script& script) {
 
 void TrafficBench::Report(const char* pszName, const std::vector<BurstFigures>& bursts) {
     std::vector<double> sent, minimum, passes, latencies, notifications, durations;
-    size_t nTotalSent = 0, nTotalMinimum = 0, nLost = 0, nUnstored = 0, nMore = 0, nFewer = 0;
+    size_t nTotalSent = 0, nTotalMinimum = 0, nLost = 0, nEarly = 0, nUnstored = 0, nMore = 0,
+           nFewer = 0;
     for (const BurstFigures& burst : bursts) {
         sent.push_back(static_cast<double>(burst.nSent));
         minimum.push_back(static_cast<double>(burst.nMinimum));
@@ -212,8 +214,13 @@ void TrafficBench::Report(const char* pszName, const std::vector<BurstFigures>& 
         notifications.push_back(static_cast<double>(burst.nNotifications));
         nTotalSent += burst.nSent;
         nTotalMinimum += burst.nMinimum;
-        if (burst.latencyMs < 0)
+        // A final level can reach the driver before the script's last step ends: the last
+        // steps moved other settings, or repeated a level already sent. Such a burst has no
+        // latency to count.
+        if (!burst.bArrived)
             ++nLost;
+        else if (burst.latencyMs < 0)
+            ++nEarly;
         else
             latencies.push_back(burst.latencyMs);
         nUnstored += !burst.bStored;
@@ -224,8 +231,9 @@ void TrafficBench::Report(const char* pszName, const std::vector<BurstFigures>& 
     PrintRow(Format("%s: messages per burst", pszName),
              Format("%.0f (minimum %.0f); %zu / %zu in all", Summarise(sent).median,
                     Summarise(minimum).median, nTotalSent, nTotalMinimum),
-             Format("median of %zu bursts; worker passes per burst %.0f; final level lost in %zu",
-                    bursts.size(), Summarise(passes).median, nLost));
+             Format("median of %zu bursts; worker passes per burst %.0f; final levels sent "
+                    "before the last step ended in %zu, never sent in %zu",
+                    bursts.size(), Summarise(passes).median, nEarly, nLost));
     PrintRow(Format("%s: last change to its driver message", pszName),
              Format("median %.0f ms, p99 %.0f ms", latency.median, latency.p99),
              Format("max %.0f ms over %zu bursts; a burst lasts %.0f ms (median)", latency.max,

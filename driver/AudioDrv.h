@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 
 // Control code of every wave-driver message: device type sound (0x1D), function 3, buffered,
 // any access.
@@ -25,7 +26,15 @@ struct MMDRV_MESSAGE_PARAMS {
     UINT32 dwParam1;
     UINT32 dwParam2;
 };
+// The same layout for both word sizes: the handheld's 32-bit one and a desktop's 64-bit one.
 static_assert(sizeof(MMDRV_MESSAGE_PARAMS) == 20, "the driver expects a 20-byte record");
+static_assert(offsetof(MMDRV_MESSAGE_PARAMS, uDeviceId) == 0 &&
+                  offsetof(MMDRV_MESSAGE_PARAMS, uMsg) == 4 &&
+                  offsetof(MMDRV_MESSAGE_PARAMS, dwUser) == 8 &&
+                  offsetof(MMDRV_MESSAGE_PARAMS, dwParam1) == 12 &&
+                  offsetof(MMDRV_MESSAGE_PARAMS, dwParam2) == 16,
+              "the driver reads five consecutive 32-bit words");
+static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4, "the driver's words are 32 bits wide");
 
 // Bands 0..4: 100Hz, 250Hz, 1KHz, 3.5KHz, 10KHz.
 constexpr int kBandCount = 5;
@@ -62,6 +71,9 @@ public:
 protected:
     // Read by the worker thread while the user-interface thread opens and closes it.
     std::atomic<HANDLE> m_hDevice{nullptr};
+    static_assert(std::atomic<HANDLE>::is_always_lock_free &&
+                      sizeof(std::atomic<HANDLE>) == sizeof(HANDLE),
+                  "a handle the two threads share is one plain word, without a lock");
 
 private:
     BOOL CloseDevice();

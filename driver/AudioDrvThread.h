@@ -38,6 +38,9 @@ protected:
     // Live levels: the latest asked for.
     std::atomic<LONG> m_nBand[kBandCount];
     std::atomic<LONG> m_nAGCLevel;
+    // Each level is one 4-byte word, read and written whole on either word size without a lock.
+    static_assert(std::atomic<LONG>::is_always_lock_free && sizeof(std::atomic<LONG>) == 4,
+                  "a shared level is a lock-free 32-bit word");
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID pParam);
@@ -56,4 +59,5 @@ private:
     platform::UniqueHandle m_hThread;
     // Set when the worker is to end, for a worker that has not yet published its event.
     std::atomic<bool> m_bEnding{false};
+    static_assert(std::atomic<bool>::is_always_lock_free, "the end flag takes no lock");
 };

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, then configures and builds everything into build/.
+# Installs what is missing, then configures and builds one preset (default: everything into
+# build/; release: the size-optimised programs into build-release/; i686: everything for the
+# handheld's 32-bit word into build-i686/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+preset=${1:-default}
+binary_dir=build
+[ "$preset" = default ] || binary_dir=build-$preset
+
 scripts/deps.sh
-[ -f build/CMakeCache.txt ] || cmake --preset default >/dev/null
-cmake --build --preset default
+[ -f "$binary_dir/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, those missing only.
 set -euo pipefail
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine wine64 xvfb googletest)
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs the application under Wine, with the stand-in driver serving "WAV1:"
+# Builds the release programs (build-release/) and runs the application under Wine, in the
+# person's prefix (build/wineprefix), with the stand-in driver serving "WAV1:"
 # and a headphone plugged in.
 #   With $DISPLAY: the application opens on that display; lines typed here go to the stand-in
 #   ("headphone off", "headphone on", "state") until the application's window is closed.
@@ -7,7 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/build.sh
+scripts/build.sh release
+bin=build-release/bin
+mkdir -p build # the person's prefix, the stand-in's log and the screenshot stay in build/
 source scripts/wine-env.sh
 source scripts/standin.sh
 
@@ -54,7 +57,7 @@ forward_commands() {
 screenshot_and_close() {
     local status=0
     mkdir -p "$(dirname "$screenshot")"
-    wine build/bin/muntara-shot.exe --caption "Muntara Audio" --sheet --out "$screenshot" \
+    wine "$bin/muntara-shot.exe" --caption "Muntara Audio" --sheet --out "$screenshot" \
         --close 4>&- || status=$?
     wait "$app" || true
     app=""
@@ -69,7 +72,7 @@ screenshot_and_close() {
 wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
 wine_prepare_prefix
 standin_start "$standin_log" --headphone=on
-wine build/bin/muntara.exe 4>&- &
+wine "$bin/muntara.exe" 4>&- &
 app=$!
 
 if [ -n "$xvfb_pid" ]; then

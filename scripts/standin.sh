@@ -6,6 +6,8 @@
 
 standin_pid=""
 standin_dir=""
+# The folder of the programs the sourcing script runs; it may set it before starting the stand-in.
+bin=${bin:-build/bin}
 
 # standin_start LOG [OPTION...]: starts the stand-in and waits until it serves the pipe.
 standin_start() {
@@ -14,7 +16,7 @@ standin_start() {
     standin_dir=$(mktemp -d)
     mkfifo "$standin_dir/commands"
     : >"$log"
-    wine build/bin/wav1-standin.exe "$@" <"$standin_dir/commands" >"$log" 2>&1 &
+    wine "$bin/wav1-standin.exe" "$@" <"$standin_dir/commands" >"$log" 2>&1 &
     standin_pid=$!
     exec 4>"$standin_dir/commands"
     for _ in $(seq 200); do # 20 s

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test under Wine, on a private display.
+# Builds everything, also for the handheld's 32-bit word (build-i686/: built as the check, since
+# this machine cannot run 32-bit programs), and runs every test under Wine, on a private display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/build.sh
+scripts/build.sh i686
 source scripts/wine-env.sh
 wine_use_prefix tests
 trap wine_finish EXIT

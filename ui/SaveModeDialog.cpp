@@ -14,7 +14,7 @@ namespace {
 void CutToModeName(CString& strName) {
     const int nLength = ModeNameLength(strName);
     if (nLength != strName.GetLength())
-        strName = strName.Str().substr(0, nLength).c_str();
+        strName.Truncate(nLength);
 }
 
 } // namespace

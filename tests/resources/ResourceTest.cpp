@@ -37,30 +37,30 @@ Bytes FindBytes(LPCWSTR pszType, LPCWSTR pszName) {
     return {static_cast<const BYTE*>(::LockResource(hLoaded)), ::SizeofResource(Module(), hInfo)};
 }
 
+// Named callbacks, not lambdas: on 32-bit the platform calls them with its own convention.
+BOOL CALLBACK AddResourceId(HMODULE, LPCWSTR, LPWSTR pszName, LONG_PTR lParam) {
+    reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(
+        static_cast<WORD>(reinterpret_cast<ULONG_PTR>(pszName)));
+    return TRUE;
+}
+
+BOOL CALLBACK AddResourceLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD nLanguage, LONG_PTR lParam) {
+    reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(nLanguage);
+    return TRUE;
+}
+
 // The numeric names of every resource of one type, in ascending order.
 std::vector<WORD> ResourceIds(LPCWSTR pszType) {
     std::vector<WORD> ids;
-    ::EnumResourceNamesW(
-        Module(), pszType,
-        [](HMODULE, LPCWSTR, LPWSTR pszName, LONG_PTR lParam) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(
-                static_cast<WORD>(reinterpret_cast<ULONG_PTR>(pszName)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&ids));
+    ::EnumResourceNamesW(Module(), pszType, AddResourceId, reinterpret_cast<LONG_PTR>(&ids));
     std::sort(ids.begin(), ids.end());
     return ids;
 }
 
 std::vector<WORD> ResourceLanguages(LPCWSTR pszType, WORD nId) {
     std::vector<WORD> languages;
-    ::EnumResourceLanguagesW(
-        Module(), pszType, MAKEINTRESOURCEW(nId),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD nLanguage, LONG_PTR lParam) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(lParam)->push_back(nLanguage);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
+    ::EnumResourceLanguagesW(Module(), pszType, MAKEINTRESOURCEW(nId), AddResourceLanguage,
+                             reinterpret_cast<LONG_PTR>(&languages));
     return languages;
 }
 

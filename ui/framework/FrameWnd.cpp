@@ -27,19 +27,26 @@ LRESULT CALLBACK FrameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
-// The module the frame class was registered in, nullptr when it could not be; registers once.
+INIT_ONCE g_frameClassOnce = INIT_ONCE_STATIC_INIT;
+
+BOOL CALLBACK RegisterFrameClass(PINIT_ONCE, PVOID, PVOID* ppModule) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kFrameClassName;
+    *ppModule = ::RegisterClassExW(&wc) ? wc.hInstance : nullptr;
+    return TRUE;
+}
+
+// The module the frame class was registered in, nullptr when it could not be; registers once,
+// with the platform's one-time initialisation rather than the runtime's guarded static.
 HINSTANCE FrameClassModule() {
-    static const HINSTANCE hModule = [] {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = FrameProc;
-        wc.hInstance = AfxGetInstanceHandle();
-        wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = kFrameClassName;
-        return ::RegisterClassExW(&wc) ? wc.hInstance : nullptr;
-    }();
-    return hModule;
+    PVOID pModule = nullptr;
+    ::InitOnceExecuteOnce(&g_frameClassOnce, RegisterFrameClass, nullptr, &pModule);
+    return static_cast<HINSTANCE>(pModule);
 }
 
 // A menu that is destroyed unless a window took it.

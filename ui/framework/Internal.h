@@ -4,8 +4,21 @@
 
 #include "ui/framework/Wnd.h"
 
-// Registers the common control classes the dialogs and sheets use; once per process.
+// Registers the common control classes the dialogs and sheets use; again is harmless.
 void AfxInitCommonControls();
+
+// One pointer per thread, in a slot of the platform's thread-local storage: the compiler's
+// thread_local would bring in the runtime's emulated storage and its threads library. The slot
+// lives as long as the process.
+template <typename T> class ThreadPointer {
+public:
+    ThreadPointer() : m_dwSlot(::TlsAlloc()) {}
+    T* Get() const { return static_cast<T*>(::TlsGetValue(m_dwSlot)); }
+    void Set(T* p) const { ::TlsSetValue(m_dwSlot, p); }
+
+private:
+    const DWORD m_dwSlot;
+};
 
 // The whole text of a window, however long.
 void AfxReadWindowText(HWND hWnd, CString& strText);

@@ -6,12 +6,13 @@ namespace {
 
 // The sheet whose PropertySheetW call is creating its window on this thread. The callback has
 // no parameter of the caller's, and a sheet started from inside another finds this consumed.
-thread_local CPropertySheet* t_pStartingSheet = nullptr;
+const ThreadPointer<CPropertySheet> t_startingSheet;
 
 int CALLBACK SheetCallback(HWND hWnd, UINT message, LPARAM) {
-    if (message == PSCB_INITIALIZED && t_pStartingSheet) {
-        t_pStartingSheet->m_hWnd = hWnd;
-        t_pStartingSheet = nullptr;
+    CPropertySheet* const pSheet = t_startingSheet.Get();
+    if (message == PSCB_INITIALIZED && pSheet) {
+        pSheet->m_hWnd = hWnd;
+        t_startingSheet.Set(nullptr);
     }
     return 0;
 }
@@ -37,19 +38,21 @@ CPropertySheet::CPropertySheet(LPCWSTR pszCaption, CWnd* pParentWnd, UINT iSelec
     m_psh.pfnCallback = SheetCallback;
 }
 
-void CPropertySheet::AddPage(CPropertyPage* pPage) { m_pages.push_back(pPage); }
+void CPropertySheet::AddPage(CPropertyPage* pPage) {
+    if (m_nPages < kMaxPages)
+        m_pages[m_nPages++] = pPage;
+}
 
 INT_PTR CPropertySheet::DoModal() {
     AfxInitCommonControls();
-    m_pageInfo.clear();
-    for (const CPropertyPage* pPage : m_pages)
-        m_pageInfo.push_back(pPage->m_psp);
-    m_psh.nPages = static_cast<UINT>(m_pageInfo.size());
+    for (int nPage = 0; nPage < m_nPages; ++nPage)
+        m_pageInfo[nPage] = m_pages[nPage]->m_psp;
+    m_psh.nPages = static_cast<UINT>(m_nPages);
     m_psh.ppsp = m_pageInfo.data();
 
-    t_pStartingSheet = this;
+    t_startingSheet.Set(this);
     const INT_PTR result = ::PropertySheetW(&m_psh);
-    t_pStartingSheet = nullptr;
+    t_startingSheet.Set(nullptr);
     m_hWnd = nullptr;
     return result;
 }

@@ -2,7 +2,7 @@
 
 #include "ui/framework/PropertyPage.h"
 
-#include <vector>
+#include <array>
 
 // A modal property sheet of pages added in order.
 class CPropertySheet : public CWnd {
@@ -13,8 +13,9 @@ public:
     // pszCaption must stay valid while the sheet runs.
     explicit CPropertySheet(LPCWSTR pszCaption, CWnd* pParentWnd = nullptr, UINT iSelectPage = 0);
 
+    // Pages beyond kMaxPages are left out.
     void AddPage(CPropertyPage* pPage);
-    int GetPageCount() const { return static_cast<int>(m_pages.size()); }
+    int GetPageCount() const { return m_nPages; }
     CPropertyPage* GetPage(int nPage) const { return m_pages[nPage]; }
 
     // Returns when the sheet closes, whichever way; m_hWnd is the sheet's window meanwhile.
@@ -24,8 +25,10 @@ public:
     PROPSHEETHEADERW m_psh;
 
 private:
-    std::vector<CPropertyPage*> m_pages;
-    std::vector<PROPSHEETPAGEW> m_pageInfo;
+    static constexpr int kMaxPages = 8;
+    std::array<CPropertyPage*, kMaxPages> m_pages{};
+    std::array<PROPSHEETPAGEW, kMaxPages> m_pageInfo{};
+    int m_nPages = 0;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -1,8 +1,36 @@
 #include "ui/framework/String.h"
 #include "ui/framework/WinApp.h"
 
-#include <algorithm>
-#include <cwchar>
+#include <new>
+
+CString& CString::operator=(const CString& other) {
+    if (this != &other)
+        Assign(other.m_psz, other.m_nLength);
+    return *this;
+}
+
+CString& CString::operator=(CString&& other) noexcept {
+    if (this != &other) {
+        CString old;
+        Swap(old);
+        Swap(other);
+    }
+    return *this;
+}
+
+CString& CString::operator=(LPCWSTR psz) {
+    // psz may point into this string's own text: build the copy apart.
+    CString copy(psz);
+    Swap(copy);
+    return *this;
+}
+
+bool CString::operator==(LPCWSTR psz) const {
+    const int nLength = Length(psz);
+    return nLength == m_nLength &&
+           (nLength == 0 ||
+            ::CompareStringOrdinal(m_psz, nLength, psz, nLength, FALSE) == CSTR_EQUAL);
+}
 
 BOOL CString::LoadString(UINT nID) {
     // With no buffer, LoadStringW points at the resource itself: any length, no copy to size.
@@ -10,35 +38,88 @@ BOOL CString::LoadString(UINT nID) {
     const int nLength =
         ::LoadStringW(AfxGetInstanceHandle(), nID, reinterpret_cast<LPWSTR>(&pszResource), 0);
     if (nLength <= 0 || !pszResource) {
-        m_str.clear();
+        Empty();
         return FALSE;
     }
-    m_str.assign(pszResource, nLength);
+    Assign(pszResource, nLength);
     return TRUE;
 }
 
 void CString::Format(LPCWSTR pszFormat, LPCWSTR pszArg) {
     // Built apart, since either argument may be this string's own text.
-    std::wstring result;
     const LPCWSTR pszInsert = pszArg ? pszArg : L"";
+    const int nInsert = Length(pszInsert);
+    CString result;
     for (LPCWSTR p = pszFormat ? pszFormat : L""; *p; ++p) {
         if (p[0] == L'%' && p[1] == L's') {
-            result += pszInsert;
-            ++p;
-        } else if (p[0] == L'%' && p[1] == L'%') {
-            result += L'%';
+            if (!result.Reserve(result.m_nLength + nInsert))
+                break;
+            ::CopyMemory(result.m_psz + result.m_nLength, pszInsert, nInsert * sizeof(WCHAR));
+            result.m_nLength += nInsert;
             ++p;
         } else {
-            result += *p;
+            const WCHAR ch = (p[0] == L'%' && p[1] == L'%') ? *++p : *p;
+            if (!result.Reserve(result.m_nLength + 1))
+                break;
+            result.m_psz[result.m_nLength++] = ch;
         }
     }
-    m_str = std::move(result);
+    if (result.m_psz)
+        result.m_psz[result.m_nLength] = L'\0';
+    Swap(result);
+}
+
+void CString::Truncate(int nLength) {
+    if (nLength < 0 || nLength >= m_nLength)
+        return;
+    m_nLength = nLength;
+    m_psz[nLength] = L'\0';
 }
 
 LPWSTR CString::GetBuffer(int nMinLength) {
-    const size_t nLength = std::max(m_str.size(), static_cast<size_t>(std::max(nMinLength, 0)));
-    m_str.resize(nLength + 1); // the terminator's place is the caller's to write
-    return &m_str[0];
+    Reserve(nMinLength > m_nLength ? nMinLength : m_nLength);
+    return m_psz; // the terminator's place is the caller's to write
 }
 
-void CString::ReleaseBuffer() { m_str.resize(std::wcslen(m_str.c_str())); }
+void CString::ReleaseBuffer() { m_nLength = Length(m_psz); }
+
+// Grows by half again at least, so that Format's character-by-character appends stay linear.
+bool CString::Reserve(int nLength) {
+    if (m_psz && nLength <= m_nCapacity)
+        return true;
+    const int nGrown = m_nCapacity + m_nCapacity / 2;
+    const int nCapacity = nLength > nGrown ? nLength : nGrown;
+    const LPWSTR pszNew = new (std::nothrow) WCHAR[static_cast<size_t>(nCapacity) + 1];
+    if (!pszNew)
+        return false;
+    if (m_psz)
+        ::CopyMemory(pszNew, m_psz, (static_cast<size_t>(m_nLength) + 1) * sizeof(WCHAR));
+    else
+        pszNew[0] = L'\0';
+    delete[] m_psz;
+    m_psz = pszNew;
+    m_nCapacity = nCapacity;
+    return true;
+}
+
+void CString::Assign(LPCWSTR psz, int nLength) {
+    m_nLength = 0;
+    if (!Reserve(nLength))
+        return;
+    if (nLength)
+        ::CopyMemory(m_psz, psz, static_cast<size_t>(nLength) * sizeof(WCHAR));
+    m_psz[nLength] = L'\0';
+    m_nLength = nLength;
+}
+
+void CString::Swap(CString& other) noexcept {
+    const LPWSTR psz = m_psz;
+    m_psz = other.m_psz;
+    other.m_psz = psz;
+    const int nLength = m_nLength;
+    m_nLength = other.m_nLength;
+    other.m_nLength = nLength;
+    const int nCapacity = m_nCapacity;
+    m_nCapacity = other.m_nCapacity;
+    other.m_nCapacity = nCapacity;
+}

@@ -4,29 +4,50 @@
 
 #include <string>
 
-// A wide string that loads itself from the string table and fills in one "%s".
+// A wide string that loads itself from the string table and fills in one "%s". It keeps its
+// characters on the process heap itself: the standard string would bring the C++ runtime's
+// string code into the program.
 class CString {
 public:
     CString() = default;
-    CString(LPCWSTR psz) : m_str(psz ? psz : L"") {}
+    CString(LPCWSTR psz) { Assign(psz, Length(psz)); }
+    CString(const CString& other) { Assign(other.m_psz, other.m_nLength); }
+    CString(CString&& other) noexcept { Swap(other); }
+    CString& operator=(const CString& other);
+    CString& operator=(CString&& other) noexcept;
+    CString& operator=(LPCWSTR psz);
+    ~CString() { delete[] m_psz; }
 
     // Loads string nID of the program's resources; an unknown id leaves the string empty.
     BOOL LoadString(UINT nID);
     // Replaces each "%s" of pszFormat with pszArg and each "%%" with "%"; no length limit.
     void Format(LPCWSTR pszFormat, LPCWSTR pszArg);
+    // Keeps the first nLength characters.
+    void Truncate(int nLength);
 
-    int GetLength() const { return static_cast<int>(m_str.size()); }
-    BOOL IsEmpty() const { return m_str.empty(); }
-    void Empty() { m_str.clear(); }
-    operator LPCWSTR() const { return m_str.c_str(); }
-    const std::wstring& Str() const { return m_str; }
+    int GetLength() const { return m_nLength; }
+    BOOL IsEmpty() const { return m_nLength == 0; }
+    void Empty() { Truncate(0); }
+    operator LPCWSTR() const { return m_psz ? m_psz : L""; }
+    // A copy for comparisons in tests; the program itself never makes one.
+    std::wstring Str() const {
+        return std::wstring(static_cast<LPCWSTR>(*this), static_cast<size_t>(m_nLength));
+    }
 
     // Room for nMinLength characters and a terminator; ReleaseBuffer cuts at the first zero.
     LPWSTR GetBuffer(int nMinLength);
     void ReleaseBuffer();
 
-    bool operator==(LPCWSTR psz) const { return m_str == psz; }
+    bool operator==(LPCWSTR psz) const;
 
 private:
-    std::wstring m_str;
+    static int Length(LPCWSTR psz) { return psz ? ::lstrlenW(psz) : 0; }
+    // Room for nLength characters and a terminator, the text so far kept.
+    bool Reserve(int nLength);
+    void Assign(LPCWSTR psz, int nLength);
+    void Swap(CString& other) noexcept;
+
+    LPWSTR m_psz = nullptr; // nullptr while nothing was ever stored
+    int m_nLength = 0;
+    int m_nCapacity = 0; // characters that fit before the terminator
 };

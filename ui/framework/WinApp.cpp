@@ -48,13 +48,11 @@ HINSTANCE AfxFindResourceHandle(LPCWSTR pszName, LPCWSTR pszType) {
     return ::FindResourceW(hModule, pszName, pszType) ? hModule : nullptr;
 }
 
+// Registering again is harmless and cheap; a guarded static would bring in the runtime's locks.
 void AfxInitCommonControls() {
-    static const BOOL bDone = [] {
-        const INITCOMMONCONTROLSEX icc = {sizeof(icc),
-                                          ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
-        return ::InitCommonControlsEx(&icc);
-    }();
-    static_cast<void>(bDone);
+    const INITCOMMONCONTROLSEX icc = {sizeof(icc),
+                                      ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
 }
 
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {

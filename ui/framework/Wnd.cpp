@@ -7,7 +7,7 @@ namespace {
 
 CObject* CreateWnd() { return new CWnd; }
 
-thread_local CurrentMessageScope* t_pInnermost = nullptr;
+const ThreadPointer<CurrentMessageScope> t_innermost;
 
 bool IsCtlColor(UINT message) {
     return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
@@ -66,13 +66,13 @@ void CallHandler(CCmdTarget& target, const AFX_MSGMAP_ENTRY& entry, UINT message
 } // namespace
 
 CurrentMessageScope::CurrentMessageScope(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-    : m_msg{hWnd, message, wParam, lParam, 0, {0, 0}}, m_pOuter(t_pInnermost) {
-    t_pInnermost = this;
+    : m_msg{hWnd, message, wParam, lParam, 0, {0, 0}}, m_pOuter(t_innermost.Get()) {
+    t_innermost.Set(this);
 }
 
-CurrentMessageScope::~CurrentMessageScope() { t_pInnermost = m_pOuter; }
+CurrentMessageScope::~CurrentMessageScope() { t_innermost.Set(m_pOuter); }
 
-CurrentMessageScope* CurrentMessageScope::Innermost() { return t_pInnermost; }
+CurrentMessageScope* CurrentMessageScope::Innermost() { return t_innermost.Get(); }
 
 bool AfxRouteMessage(CWnd& wnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                      LRESULT* pResult) {
