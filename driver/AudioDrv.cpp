@@ -1,10 +1,8 @@
 #include "driver/AudioDrv.h"
 
-#include "platform/device_route.h"
+#include "platform/DeviceRoute.h"
 
 namespace {
-
-constexpr LPCWSTR kDeviceName = L"WAV1:";
 
 MMDRV_MESSAGE_PARAMS MakeMessage(DWORD dwMsg, DWORD dwParam) {
     MMDRV_MESSAGE_PARAMS params = {};
@@ -18,7 +16,7 @@ MMDRV_MESSAGE_PARAMS MakeMessage(DWORD dwMsg, DWORD dwParam) {
 CAudioDrv::~CAudioDrv() { CloseDevice(); }
 
 BOOL CAudioDrv::Open() {
-    const HANDLE hDevice = platform::CreateDevice(kDeviceName, GENERIC_READ | GENERIC_WRITE,
+    const HANDLE hDevice = platform::CreateDevice(kAudioDeviceName, GENERIC_READ | GENERIC_WRITE,
                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                   OPEN_EXISTING, 0, nullptr);
     if (hDevice == INVALID_HANDLE_VALUE) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "driver/AudioDrv.h"
-#include "platform/handle.h"
+#include "platform/Handle.h"
 
 #include <atomic>
 

@@ -1,6 +1,5 @@
 #include "settings/AudioConfig.h"
 
-#include "platform/static_order.h"
 #include "settings/ModeTable.h"
 #include "settings/RegistryRoute.h"
 #include "settings/SettingsKey.h"

@@ -44,3 +44,7 @@ private:
 };
 
 extern CAudioConfig g_AudioConfig;
+
+// g_AudioConfig's place in static construction, which is otherwise unspecified across files:
+// an object made at a lower priority is made before it and so ends after it.
+constexpr int kSettingsInitPriority = 1003;

@@ -7,9 +7,7 @@
 
 namespace {
 
-constexpr DWORD kMaxBandLevel = 15;
 constexpr DWORD kAnswerBytes = sizeof(DWORD);
-constexpr DWORD kAllPercent = 100;
 
 bool IsBandMessage(DWORD dwMsg) {
     return dwMsg >= AUDMSG_EQ_BAND_FIRST && dwMsg < AUDMSG_EQ_BAND_FIRST + kBandCount;
@@ -107,7 +105,7 @@ bool DriverState::Store(DWORD dwMsg, DWORD dwParam) {
         m_dwAGCLevel = dwParam;
         return true;
     default:
-        if (dwParam > kMaxBandLevel)
+        if (dwParam > static_cast<DWORD>(kMaxBandLevel))
             return false;
         m_dwBand[dwMsg - AUDMSG_EQ_BAND_FIRST] = dwParam;
         return true;
@@ -124,7 +122,7 @@ void DriverState::LoadStoredSettings() {
     if (ReadStored(kAGCLevelValue, dwValue))
         m_dwAGCLevel = dwValue;
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        if (ReadStored(kBandValues[nBand], dwValue) && dwValue <= kMaxBandLevel)
+        if (ReadStored(kBandValues[nBand], dwValue) && dwValue <= static_cast<DWORD>(kMaxBandLevel))
             m_dwBand[nBand] = dwValue;
 }
 

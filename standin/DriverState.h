@@ -1,6 +1,6 @@
 #pragma once
 
-#include "driver/AudioDrv.h"
+#include "platform/DriverProtocol.h"
 #include "standin/Log.h"
 
 #include <mutex>
@@ -27,8 +27,9 @@ public:
     bool Accept(DWORD dwMsg);
     void RefuseAll();
     void AcceptAll();
-    // Refuses dwPercent (0..100) of the set messages at random, drawn from a generator seeded
-    // with dwSeed, so that a run can be replayed; false for a percentage above 100.
+    // Refuses dwPercent (0..kAllPercent) of the set messages at random, drawn from a generator
+    // seeded with dwSeed, so that a run can be replayed; false for a larger percentage.
+    static constexpr DWORD kAllPercent = 100;
     bool SetRefuseRate(DWORD dwPercent);
     void Seed(DWORD dwSeed);
     void PrintState();

@@ -1,6 +1,6 @@
 #include "standin/PipeServer.h"
 
-#include "platform/wav_pipe.h"
+#include "platform/WavPipe.h"
 
 namespace wav_pipe = platform::wav_pipe;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/handle.h"
+#include "platform/Handle.h"
 #include "standin/DriverState.h"
 #include "standin/Log.h"
 

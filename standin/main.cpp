@@ -23,11 +23,10 @@ constexpr char kUsage[] =
     "  --refuse      driver messages (111..118, 123) to refuse from the start\n"
     "  --refuse-rate percentage (0..100) of set messages to refuse at random (default 0)\n"
     "  --seed        seed of those random refusals (default 1)\n"
-    "commands on standard input, one a line:\n"
-    "  headphone on|off, refuse N|all, accept N|all, refuse-rate P, state, quit\n"
-    "  the end of standard input ends the stand-in as quit does\n";
-
-constexpr DWORD kMaxPercent = 100;
+    "commands on standard input, one a line; the end of standard input ends the stand-in as\n"
+    "quit does:\n";
+constexpr char kCommands[] =
+    "headphone on|off, refuse N|all, accept N|all, refuse-rate P, state, quit";
 
 struct Options {
     bool bHeadphone = true;
@@ -55,7 +54,7 @@ template <typename Char> bool ParseMessage(const std::basic_string<Char>& strTex
 }
 
 template <typename Char> bool ParsePercent(const std::basic_string<Char>& strText, DWORD& dwRate) {
-    return ParseNumber(strText, dwRate) && dwRate <= kMaxPercent;
+    return ParseNumber(strText, dwRate) && dwRate <= DriverState::kAllPercent;
 }
 
 // Whether strArg is strName followed by a value; strValue is that value.
@@ -173,9 +172,8 @@ bool RunCommand(const std::string& strLine, DriverState& driver, Log& log) {
     else if (bOneArg && (strVerb == "refuse" || strVerb == "accept"))
         log.Note("error: '%s' is no driver message (111..118, 123)", strArg.c_str());
     else
-        log.Note("error: '%s' is no command; commands: headphone on|off, refuse N|all, "
-                 "accept N|all, refuse-rate P, state, quit (N one of 111..118, 123, P 0..100)",
-                 strLine.c_str());
+        log.Note("error: '%s' is no command; commands: %s (N one of 111..118, 123, P 0..100)",
+                 strLine.c_str(), kCommands);
     return true;
 }
 
@@ -184,7 +182,7 @@ bool RunCommand(const std::string& strLine, DriverState& driver, Log& log) {
 int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
+        std::fprintf(stderr, "%s  %s\n", kUsage, kCommands);
         std::fflush(stderr);
         return kExitUsage;
     }
@@ -205,7 +203,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!server.Start())
         return kExitServeFailed;
     log.Note("serving WAV1: on \\\\.\\pipe\\WAV1 with %d instances", PipeServer::kInstances);
-    log.Note("commands: headphone on|off, refuse N|all, accept N|all, refuse-rate P, state, quit");
+    log.Note("commands: %s", kCommands);
 
     // The end of the input ends the stand-in: a starter that dies never leaves one behind that
     // holds the pipe name and keeps the Wine session alive.

@@ -1,7 +1,6 @@
 #include "ui/AudioApp.h"
 
-#include "platform/static_order.h"
-#include "platform/user_session.h"
+#include "platform/UserSession.h"
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
 #include "settings/SettingsKey.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/AudioConfig.h"
 #include "ui/framework/Font.h"
 #include "ui/framework/WinApp.h"
 
@@ -21,6 +22,10 @@ private:
 };
 
 extern CAudioApp theApp;
+
+// theApp is made before g_AudioConfig, so that at exit the settings object closes the driver
+// while the application still exists; the gap lets a test place an object between the two.
+constexpr int kAppInitPriority = kSettingsInitPriority - 2;
 
 // The title font of the running application; nullptr while there is none.
 HFONT TitleFont();

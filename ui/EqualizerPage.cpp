@@ -10,11 +10,7 @@
 
 BOOL g_bCtrlsEnabled = TRUE;
 
-namespace {
-
-constexpr int kMaxBandLevel = 15;
-
-} // namespace
+namespace {} // namespace
 
 const CRuntimeClass CPP_Equalizer::classCPP_Equalizer = {
     L"CPP_Equalizer", 0xFFFF, &CPP_Equalizer::CreateObject, &CPropertyPage::classCPropertyPage};

@@ -3,8 +3,8 @@
 // device route. The floor that start-up, memory and idle cost of the application are compared
 // with.
 
-#include "driver/AudioDrv.h"
-#include "platform/device_route.h"
+#include "platform/DriverProtocol.h"
+#include "platform/DeviceRoute.h"
 #include "resource.h"
 
 #include <windows.h>
@@ -49,7 +49,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int) {
     const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    g_hDevice = platform::CreateDevice(L"WAV1:", GENERIC_READ | GENERIC_WRITE,
+    g_hDevice = platform::CreateDevice(kAudioDeviceName, GENERIC_READ | GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        0, nullptr);
     // A thread timer: the sheet's own message loop calls it.

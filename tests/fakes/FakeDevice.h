@@ -1,7 +1,7 @@
 #pragma once
 
 #include "driver/AudioDrv.h"
-#include "platform/device_route.h"
+#include "platform/DeviceRoute.h"
 
 #include <condition_variable>
 #include <mutex>

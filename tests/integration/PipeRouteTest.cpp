@@ -1,6 +1,6 @@
 #include "driver/AudioDrvThread.h"
-#include "platform/device_route.h"
-#include "platform/wav_pipe.h"
+#include "platform/DeviceRoute.h"
+#include "platform/WavPipe.h"
 #include "support/StandIn.h"
 #include "support/Wait.h"
 

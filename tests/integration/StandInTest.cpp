@@ -1,7 +1,7 @@
 #include "driver/AudioDrv.h"
-#include "platform/device_route.h"
-#include "platform/handle.h"
-#include "platform/wav_pipe.h"
+#include "platform/DeviceRoute.h"
+#include "platform/Handle.h"
+#include "platform/WavPipe.h"
 #include "support/StandIn.h"
 
 #include <gtest/gtest.h>

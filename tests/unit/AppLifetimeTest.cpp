@@ -2,7 +2,6 @@
 // the driver is closed while the application still exists; the registry route the settings
 // object's last worker pass writes through outlives it too. And the title font it makes.
 #include "fakes/FakeDevice.h"
-#include "platform/static_order.h"
 #include "settings/AudioConfig.h"
 #include "settings/RegistryRoute.h"
 #include "ui/AudioApp.h"

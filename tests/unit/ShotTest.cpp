@@ -1,4 +1,4 @@
-#include "platform/handle.h"
+#include "platform/Handle.h"
 #include "support/Program.h"
 #include "tools/shot/Png.h"
 

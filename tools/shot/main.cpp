@@ -2,7 +2,7 @@
 // tab of a property sheet, saves the window as the screen shows it as a PNG, and optionally
 // closes the window.
 
-#include "platform/handle.h"
+#include "platform/Handle.h"
 #include "tools/shot/Png.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "user_session.h"
+#include "UserSession.h"
 
 #include <string>
 

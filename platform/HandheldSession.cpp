@@ -1,4 +1,4 @@
-#include "user_session.h"
+#include "UserSession.h"
 
 // The handheld: its system keeps the user's keys, and it has one session.
 namespace platform {

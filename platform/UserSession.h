@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handle.h"
+#include "Handle.h"
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
-#include "device_route.h"
-#include "handle.h"
-#include "wav_pipe.h"
+#include "DeviceRoute.h"
+#include "DriverProtocol.h"
+#include "Handle.h"
+#include "WavPipe.h"
 
 // A desktop has no stream device "WAV1:"; the stand-in audio driver serves it on a named pipe
 // instead. Each control call becomes one request and its reply on the pipe.
@@ -8,7 +9,6 @@ namespace platform {
 
 namespace {
 
-constexpr LPCWSTR kDeviceName = L"WAV1:";
 // Every pipe instance of the stand-in may be held by another client; it frees one as soon as
 // that client closes, so a short wait is enough and a longer one only stalls the caller.
 constexpr DWORD kBusyWaitMs = 2000;
@@ -227,7 +227,7 @@ int PipeRoute::Take() {
 
 HANDLE PipeRoute::Open(LPCWSTR pszName, DWORD dwAccess, DWORD dwShareMode,
                        LPSECURITY_ATTRIBUTES pSecurity, DWORD, DWORD, HANDLE) {
-    if (!pszName || ::lstrcmpiW(pszName, kDeviceName) != 0) {
+    if (!pszName || ::lstrcmpiW(pszName, kAudioDeviceName) != 0) {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }

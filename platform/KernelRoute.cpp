@@ -1,4 +1,4 @@
-#include "device_route.h"
+#include "DeviceRoute.h"
 
 // The handheld's route: stream devices are the kernel's own.
 namespace platform {

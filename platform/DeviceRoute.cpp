@@ -1,10 +1,10 @@
-#include "device_route.h"
+#include "DeviceRoute.h"
 
 #include <atomic>
 
 namespace platform {
 
-DeviceRoute& PlatformDeviceRoute(); // kernel_route.cpp on the handheld, pipe_route.cpp on a desktop
+DeviceRoute& PlatformDeviceRoute(); // KernelRoute.cpp on the handheld, PipeRoute.cpp on a desktop
 
 namespace {
 
