@@ -1,4 +1,4 @@
-#include "DeviceRoute.h"
+#include "platform/DeviceRoute.h"
 
 #include <atomic>
 

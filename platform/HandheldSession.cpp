@@ -1,4 +1,4 @@
-#include "UserSession.h"
+#include "platform/UserSession.h"
 
 // The handheld: its system keeps the user's keys, and it has one session.
 namespace platform {

@@ -1,4 +1,4 @@
-#include "DeviceRoute.h"
+#include "platform/DeviceRoute.h"
 
 // The handheld's route: stream devices are the kernel's own.
 namespace platform {

@@ -1,7 +1,7 @@
-#include "DeviceRoute.h"
-#include "DriverProtocol.h"
-#include "Handle.h"
-#include "WavPipe.h"
+#include "platform/DeviceRoute.h"
+#include "platform/DriverProtocol.h"
+#include "platform/Handle.h"
+#include "platform/WavPipe.h"
 
 // A desktop has no stream device "WAV1:"; the stand-in audio driver serves it on a named pipe
 // instead. Each control call becomes one request and its reply on the pipe.

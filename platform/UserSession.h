@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Handle.h"
+#include "platform/Handle.h"
 
 #include <windows.h>
 

@@ -79,7 +79,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         CDialog* const pDlg = reinterpret_cast<CDialog*>(lParam);
         ::SetWindowLongPtrW(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(pDlg));
         pDlg->m_hWnd = hWnd;
-        const CurrentMessageScope scope(hWnd, message, wParam, lParam);
+        const CurrentMessageScope scope;
         return pDlg->OnInitDialog();
     }
     CDialog* const pDlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
@@ -93,7 +93,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     if (IsCtlColor(message) && pDlg->m_bAskingDialogManager)
         return FALSE; // OnCtlColor wants the dialog manager's own answer
     LRESULT result = 0;
-    if (!AfxRouteMessage(*pDlg, hWnd, message, wParam, lParam, &result))
+    if (!AfxRouteMessage(*pDlg, message, wParam, lParam, &result))
         return FALSE;
     if (IsCtlColor(message))
         return static_cast<INT_PTR>(result);

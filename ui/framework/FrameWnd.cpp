@@ -21,7 +21,7 @@ LRESULT CALLBACK FrameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
     } else if (pWnd) {
         LRESULT result = 0;
-        if (AfxRouteMessage(*pWnd, hWnd, message, wParam, lParam, &result))
+        if (AfxRouteMessage(*pWnd, message, wParam, lParam, &result))
             return result;
     }
     return ::DefWindowProcW(hWnd, message, wParam, lParam);

@@ -23,12 +23,12 @@ private:
 // The whole text of a window, however long.
 void AfxReadWindowText(HWND hWnd, CString& strText);
 
-// The message a window procedure of the framework is handling on this thread. Handlers may run
-// nested loops (message boxes, modal dialogs), so each scope stacks on the one it interrupts and
-// restores it when it ends.
+// The handling of one message by a window procedure of the framework on this thread, which
+// Default() marks as passed on. Handlers may run nested loops (message boxes, modal dialogs), so
+// each scope stacks on the one it interrupts and restores it when it ends.
 class CurrentMessageScope {
 public:
-    CurrentMessageScope(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    CurrentMessageScope();
     ~CurrentMessageScope();
     CurrentMessageScope(const CurrentMessageScope&) = delete;
     CurrentMessageScope& operator=(const CurrentMessageScope&) = delete;
@@ -36,18 +36,15 @@ public:
     // nullptr outside every handler.
     static CurrentMessageScope* Innermost();
 
-    const MSG& Message() const { return m_msg; }
     // Set by Default(): the window's default processing is to handle the message.
     void PassOn() { m_bPassedOn = true; }
     bool PassedOn() const { return m_bPassedOn; }
 
 private:
-    MSG m_msg;
     bool m_bPassedOn = false;
     CurrentMessageScope* const m_pOuter;
 };
 
 // Routes one message of a framework window through its message maps. True when a handler took
 // it and did not pass it on; *pResult then holds the handler's result.
-bool AfxRouteMessage(CWnd& wnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
-                     LRESULT* pResult);
+bool AfxRouteMessage(CWnd& wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);

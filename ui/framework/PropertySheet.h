@@ -15,8 +15,6 @@ public:
 
     // Pages beyond kMaxPages are left out.
     void AddPage(CPropertyPage* pPage);
-    int GetPageCount() const { return m_nPages; }
-    CPropertyPage* GetPage(int nPage) const { return m_pages[nPage]; }
 
     // Returns when the sheet closes, whichever way; m_hWnd is the sheet's window meanwhile.
     virtual INT_PTR DoModal();

@@ -65,18 +65,14 @@ void CallHandler(CCmdTarget& target, const AFX_MSGMAP_ENTRY& entry, UINT message
 
 } // namespace
 
-CurrentMessageScope::CurrentMessageScope(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-    : m_msg{hWnd, message, wParam, lParam, 0, {0, 0}}, m_pOuter(t_innermost.Get()) {
-    t_innermost.Set(this);
-}
+CurrentMessageScope::CurrentMessageScope() : m_pOuter(t_innermost.Get()) { t_innermost.Set(this); }
 
 CurrentMessageScope::~CurrentMessageScope() { t_innermost.Set(m_pOuter); }
 
 CurrentMessageScope* CurrentMessageScope::Innermost() { return t_innermost.Get(); }
 
-bool AfxRouteMessage(CWnd& wnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
-                     LRESULT* pResult) {
-    const CurrentMessageScope scope(hWnd, message, wParam, lParam);
+bool AfxRouteMessage(CWnd& wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    const CurrentMessageScope scope;
     return wnd.OnWndMsg(message, wParam, lParam, pResult) && !scope.PassedOn();
 }
 
@@ -100,12 +96,6 @@ BOOL CWnd::Attach(HWND hWnd) {
     return TRUE;
 }
 
-HWND CWnd::Detach() {
-    const HWND hWnd = m_hWnd;
-    m_hWnd = nullptr;
-    return hWnd;
-}
-
 void CWnd::GetWindowText(CString& strText) const { AfxReadWindowText(m_hWnd, strText); }
 
 BOOL CWnd::DestroyWindow() {
@@ -120,7 +110,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     if (!pEntry)
         return FALSE;
     // A scope of its own, so that Default() is seen here also when no window procedure called.
-    const CurrentMessageScope scope(m_hWnd, message, wParam, lParam);
+    const CurrentMessageScope scope;
     *pResult = 0;
     CallHandler(*this, *pEntry, message, wParam, lParam, pResult);
     if (scope.PassedOn()) {
@@ -134,12 +124,6 @@ LRESULT CWnd::Default() {
     if (CurrentMessageScope* pScope = CurrentMessageScope::Innermost())
         pScope->PassOn();
     return 0;
-}
-
-const MSG& CWnd::GetCurrentMessage() {
-    static const MSG none = {};
-    const CurrentMessageScope* pScope = CurrentMessageScope::Innermost();
-    return pScope ? pScope->Message() : none;
 }
 
 HBRUSH CWnd::OnCtlColor(HDC hDC, HWND hWndCtl, UINT nCtlColor) {

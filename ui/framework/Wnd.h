@@ -15,9 +15,7 @@ public:
 
     HWND m_hWnd = nullptr;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     BOOL Attach(HWND hWnd);
-    HWND Detach();
 
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
@@ -27,7 +25,6 @@ public:
         return ::PostMessageW(m_hWnd, message, wParam, lParam);
     }
     BOOL EnableWindow(BOOL bEnable = TRUE) const { return ::EnableWindow(m_hWnd, bEnable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void SetWindowText(LPCWSTR pszText) const { ::SetWindowTextW(m_hWnd, pszText); }
     void GetWindowText(CString& strText) const;
     void SetFont(HFONT hFont, BOOL bRedraw = TRUE) const {
@@ -50,8 +47,6 @@ public:
 protected:
     // Hands the message being handled on to the window's default processing.
     LRESULT Default();
-    // The message being handled on this thread; all zero outside a handler.
-    static const MSG& GetCurrentMessage();
 
     // The default colours of the platform, for the colour request being handled.
     HBRUSH OnCtlColor(HDC hDC, HWND hWndCtl, UINT nCtlColor);
