@@ -72,6 +72,7 @@ private:
     void OnHeadphoneChanged(BOOL bPresent);
     void ClosePrompt();
     void ShowPrompt();
+    int SelectedOwnMode(UINT nRefusalID);
     int AskAboutSelectedMode(UINT nQuestionID, UINT nType);
 
     DECLARE_MESSAGE_MAP()

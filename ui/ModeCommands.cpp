@@ -30,31 +30,31 @@ void CPP_Equalizer::OnNewMode() {
 }
 
 void CPP_Equalizer::OnSaveMode() {
-    const int nSel = m_cbMode.GetCurSel();
-    if (nSel < 0)
-        return;
-    if (nSel < kBuiltInModeCount) {
-        AppMessageBox(*this, IDS_CANT_MODIFY_DEFAULT, MB_ICONSTOP);
-        return;
-    }
-    if (AskAboutSelectedMode(IDS_SAVE_MODE_QUESTION, MB_YESNO) != IDYES)
+    const int nSel = SelectedOwnMode(IDS_CANT_MODIFY_DEFAULT);
+    if (nSel < 0 || AskAboutSelectedMode(IDS_SAVE_MODE_QUESTION, MB_YESNO) != IDYES)
         return;
     g_AudioConfig.CopyModeLevels(nSel, -1);
     g_AudioConfig.Save();
 }
 
 void CPP_Equalizer::OnDeleteMode() {
-    const int nSel = m_cbMode.GetCurSel();
-    if (nSel < 0)
-        return;
-    if (nSel < kBuiltInModeCount) {
-        AppMessageBox(*this, IDS_CANT_DELETE_DEFAULT, MB_ICONSTOP);
-        return;
-    }
-    if (AskAboutSelectedMode(IDS_DELETE_MODE_QUESTION, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+    const int nSel = SelectedOwnMode(IDS_CANT_DELETE_DEFAULT);
+    if (nSel < 0 ||
+        AskAboutSelectedMode(IDS_DELETE_MODE_QUESTION, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
         return;
     m_cbMode.DeleteString(nSel);
     DeleteMode(nSel);
+}
+
+// The selected mode when it is an own one; -1 when none is selected, or a built-in one, which
+// is refused with the message nRefusalID.
+int CPP_Equalizer::SelectedOwnMode(UINT nRefusalID) {
+    const int nSel = m_cbMode.GetCurSel();
+    if (nSel >= 0 && nSel < kBuiltInModeCount) {
+        AppMessageBox(*this, nRefusalID, MB_ICONSTOP);
+        return -1;
+    }
+    return nSel;
 }
 
 // Asks the question nQuestionID about the selected mode, named as the list shows it.
