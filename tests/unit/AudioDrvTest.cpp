@@ -1,5 +1,6 @@
 #include "driver/AudioDrv.h"
 #include "fakes/FakeDevice.h"
+#include "harness/Contract.h"
 
 #include <gtest/gtest.h>
 
@@ -80,11 +81,11 @@ TEST_F(AudioDrvTest, EachSettingTravelsAsOneRecord) {
         EXPECT_TRUE(drv.SetBandLevel(nBand, 10 + nBand));
 
     ASSERT_EQ(device.CallCount(), 8u);
-    ExpectMessage(0, 111, 0);
-    ExpectMessage(1, 112, 0);
-    ExpectMessage(2, 113, 69);
+    ExpectMessage(0, kEQEnableMsg, 0);
+    ExpectMessage(1, kAGCEnableMsg, 0);
+    ExpectMessage(2, kAGCLevelMsg, 69);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        ExpectMessage(3 + nBand, 114 + nBand, 10 + nBand);
+        ExpectMessage(3 + nBand, kBandMsg + nBand, 10 + nBand);
 }
 
 TEST_F(AudioDrvTest, UnchangedSwitchSendsNothingOpenOrClosed) {
@@ -107,7 +108,7 @@ TEST_F(AudioDrvTest, RefusedSwitchKeepsTheRequestedState) {
     device.Accept(AUDMSG_AGC_ENABLE);
     EXPECT_TRUE(drv.SetAGCEnable(TRUE));
     ASSERT_EQ(device.CallCount(), 2u);
-    ExpectMessage(1, 112, 1);
+    ExpectMessage(1, kAGCEnableMsg, 1);
 }
 
 TEST_F(AudioDrvTest, HeadphoneQueryUsesASeparateAnswerWord) {
