@@ -48,7 +48,7 @@ protected:
     void LastOfBand(int nBand, long& nLogged, long& nAccepted) const {
         nLogged = nAccepted = -1;
         for (const LogLine& line : SetMessages()) {
-            if (line.dwMsg != 114u + nBand)
+            if (line.dwMsg != kBandMsg + nBand)
                 continue;
             nLogged = line.dwParam;
             if (line.strResult == "accepted")

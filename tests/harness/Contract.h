@@ -45,6 +45,8 @@ constexpr int kBuiltInCount = 6;
 const wchar_t* const kBuiltInNames[kBuiltInCount] = {L"Flat", L"Classical", L"Rock",
                                                      L"Jazz", L"Dance",     L"Vocal"};
 
+// The device control code that carries a driver message, and the messages.
+constexpr DWORD kWavMessageCode = 0x001D000C;
 constexpr DWORD kEQEnableMsg = 111;
 constexpr DWORD kAGCEnableMsg = 112;
 constexpr DWORD kAGCLevelMsg = 113;

@@ -17,7 +17,7 @@ protected:
         const auto calls = device.Calls();
         ASSERT_LT(nCall, calls.size());
         const FakeDevice::ControlCall& call = calls[nCall];
-        EXPECT_EQ(call.dwCode, 0x001D000Cu);
+        EXPECT_EQ(call.dwCode, kWavMessageCode);
         EXPECT_EQ(call.cbIn, 20u);
         EXPECT_EQ(call.cbOut, 20u);
         EXPECT_TRUE(call.bOutputIsInput);
@@ -117,7 +117,7 @@ TEST_F(AudioDrvTest, HeadphoneQueryUsesASeparateAnswerWord) {
     EXPECT_EQ(drv.IsHeadphonePresent(), 7) << "the answer comes back unchanged";
 
     const auto call = device.Calls().at(0);
-    EXPECT_EQ(call.dwCode, IOCTL_WAV_MESSAGE);
+    EXPECT_EQ(call.dwCode, kWavMessageCode);
     EXPECT_EQ(call.cbIn, 20u);
     EXPECT_EQ(call.cbOut, 4u);
     EXPECT_FALSE(call.bOutputIsInput);
@@ -125,7 +125,7 @@ TEST_F(AudioDrvTest, HeadphoneQueryUsesASeparateAnswerWord) {
     EXPECT_TRUE(call.bReturnedGiven);
     EXPECT_FALSE(call.bOverlapped);
     const MMDRV_MESSAGE_PARAMS params = call.Message();
-    EXPECT_EQ(params.uMsg, 123u);
+    EXPECT_EQ(params.uMsg, kHeadphoneQuery);
     EXPECT_EQ(params.uDeviceId + params.dwUser + params.dwParam1 + params.dwParam2, 0u);
 
     device.SetHeadphone(0);

@@ -1,7 +1,7 @@
 #include "fakes/FakeDevice.h"
 #include "harness/Contract.h"
-#include "harness/SettingsScratch.h"
 #include "harness/Wait.h"
+#include "unit/SettingsScratch.h"
 
 namespace {
 

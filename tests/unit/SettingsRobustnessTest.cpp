@@ -1,5 +1,5 @@
-#include "harness/SettingsScratch.h"
 #include "settings/RegistryRoute.h"
+#include "unit/SettingsScratch.h"
 
 #include <algorithm>
 #include <array>

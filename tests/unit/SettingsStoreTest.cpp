@@ -1,8 +1,8 @@
 #include "fakes/FakeDevice.h"
 #include "harness/Contract.h"
-#include "harness/SettingsScratch.h"
 #include "harness/Wait.h"
 #include "settings/RegistryRoute.h"
+#include "unit/SettingsScratch.h"
 
 #include <mutex>
 #include <vector>
