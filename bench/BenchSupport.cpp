@@ -1,7 +1,6 @@
 #include "BenchSupport.h"
 
 #include "harness/Contract.h"
-
 #include "harness/RegistryTree.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "harness/AppUnderTest.h"
-#include "harness/Contract.h"
 
+#include "harness/Contract.h"
 #include "harness/Program.h"
 #include "harness/Wait.h"
 
