@@ -7,9 +7,11 @@
 // position on when the step's time is taken.
 
 #include "BenchSupport.h"
-#include "support/AppUnderTest.h"
-#include "support/StandIn.h"
-#include "support/Wait.h"
+
+#include "harness/AppUnderTest.h"
+#include "harness/Contract.h"
+#include "harness/StandIn.h"
+#include "harness/Wait.h"
 
 #include <commctrl.h>
 
@@ -21,17 +23,8 @@
 
 namespace {
 
-// Trackbars left to right (100Hz .. 10KHz) and the Mic page's gain trackbar and switch.
-const int kBandSliders[5] = {2051, 2052, 2054, 2053, 2055};
-constexpr int kGainSlider = 3100;
-constexpr int kAGCSwitch = 3002;
+// The gain level at each step of the Mic page's trackbar.
 const int g_AgcLevels[8] = {36, 40, 44, 48, 52, 56, 62, 69};
-
-constexpr DWORD kGainMsg = 113;
-constexpr DWORD kBandMsg = 114; // band i is 114 + i
-constexpr DWORD kAGCEnableMsg = 112;
-constexpr DWORD kHeadphoneQuery = 123;
-const wchar_t* const kBandValues[5] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
 
 // Messages further apart than this belong to different worker passes, which are at least the
 // worker's 100 ms pause apart.
@@ -77,6 +70,8 @@ private:
     void Step(int nID, int nPos);
     void MoveBand(int nBand, int nPos, Levels& finals);
     void MoveGain(int nPos, Levels& finals);
+    // nSteps steps 5 ms apart from now, each moving all five sliders one position on.
+    void StepAllBands(int nSteps, Levels& finals);
     BurstFigures Burst(const Script& script);
     void Report(const char* pszName, const std::vector<BurstFigures>& bursts);
     bool StoredAs(const Levels& finals) const;
@@ -100,7 +95,7 @@ bool TrafficBench::Start() {
         return false;
     for (int nBand = 0; nBand < 5; ++nBand)
         m_sent[kBandMsg + nBand] = 8;
-    m_sent[kGainMsg] = 48;
+    m_sent[kAGCLevelMsg] = 48;
     return true;
 }
 
@@ -111,20 +106,20 @@ void TrafficBench::Step(int nID, int nPos) {
 }
 
 void TrafficBench::MoveBand(int nBand, int nPos, Levels& finals) {
-    Step(kBandSliders[nBand], nPos);
+    Step(kBandControls[nBand], nPos);
     m_nBandPos[nBand] = nPos;
     finals[kBandMsg + nBand] = static_cast<DWORD>(nPos);
 }
 
 void TrafficBench::MoveGain(int nPos, Levels& finals) {
-    Step(kGainSlider, nPos);
+    Step(kLevel, nPos);
     m_nGainPos = nPos;
-    finals[kGainMsg] = static_cast<DWORD>(g_AgcLevels[nPos]);
+    finals[kAGCLevelMsg] = static_cast<DWORD>(g_AgcLevels[nPos]);
 }
 
 bool TrafficBench::StoredAs(const Levels& finals) const {
     for (const auto& [dwMsg, dwLevel] : finals) {
-        const LPCWSTR pszName = dwMsg == kGainMsg ? L"AGC" : kBandValues[dwMsg - kBandMsg];
+        const LPCWSTR pszName = dwMsg == kAGCLevelMsg ? L"AGC" : kBandValues[dwMsg - kBandMsg];
         DWORD dwStored = 0;
         DWORD cbStored = sizeof dwStored;
         if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsPath, pszName, RRF_RT_REG_DWORD, nullptr,
@@ -268,18 +263,20 @@ void TrafficBench::OneBand(int nReps) {
     Report("one band, 20 steps", bursts);
 }
 
+void TrafficBench::StepAllBands(int nSteps, Levels& finals) {
+    const ULONGLONG t0 = ::GetTickCount64();
+    for (int nStep = 1; nStep <= nSteps; ++nStep) {
+        SleepUntil(t0 + 5 * (nStep - 1));
+        for (int nBand = 0; nBand < 5; ++nBand)
+            MoveBand(nBand, (m_nBandPos[nBand] + 1) % 16, finals);
+    }
+}
+
 // 20 steps 5 ms apart, each moving all five sliders.
 void TrafficBench::FiveBands(int nReps) {
     std::vector<BurstFigures> bursts;
     for (int nRep = 0; nRep < nReps; ++nRep) {
-        bursts.push_back(Burst([&](Levels& finals) {
-            const ULONGLONG t0 = ::GetTickCount64();
-            for (int nStep = 1; nStep <= 20; ++nStep) {
-                SleepUntil(t0 + 5 * (nStep - 1));
-                for (int nBand = 0; nBand < 5; ++nBand)
-                    MoveBand(nBand, (m_nBandPos[nBand] + 1) % 16, finals);
-            }
-        }));
+        bursts.push_back(Burst([&](Levels& finals) { StepAllBands(20, finals); }));
     }
     Report("five bands, 20 steps", bursts);
 }
@@ -289,8 +286,8 @@ void TrafficBench::FiveBands(int nReps) {
 // apart; only a shown trackbar paints.
 void TrafficBench::GainAndBands(int nReps) {
     m_app->SelectTab(1);
-    m_app->WaitForControl(kGainSlider);
-    m_app->Click(kAGCSwitch);
+    m_app->WaitForControl(kLevel);
+    m_app->Click(kEnableAGC);
     const bool bAGCOff = WaitUntil([&] {
         for (const LogLine& line : m_standIn->Messages()) {
             if (line.dwMsg == kAGCEnableMsg && line.dwParam == 0)
@@ -313,12 +310,7 @@ void TrafficBench::GainAndBands(int nReps) {
                 MoveGain((m_nGainPos + 1) % 8, finals);
             }
             m_app->SelectTab(0);
-            const ULONGLONG t1 = ::GetTickCount64();
-            for (int nStep = 1; nStep <= 10; ++nStep) {
-                SleepUntil(t1 + 5 * (nStep - 1));
-                for (int nBand = 0; nBand < 5; ++nBand)
-                    MoveBand(nBand, (m_nBandPos[nBand] + 1) % 16, finals);
-            }
+            StepAllBands(10, finals);
         }));
     }
     Report("gain and five bands, 20 steps", bursts);
@@ -364,9 +356,10 @@ void TrafficBench::Repaints(int nRounds) {
         }
     };
     m_app->SelectTab(0);
-    repaint({kBandSliders[0], kBandSliders[1], kBandSliders[2], kBandSliders[3], kBandSliders[4]});
+    repaint(
+        {kBandControls[0], kBandControls[1], kBandControls[2], kBandControls[3], kBandControls[4]});
     m_app->SelectTab(1);
-    repaint({kGainSlider});
+    repaint({kLevel});
     m_app->SelectTab(0);
     m_app->Sync();
     ::Sleep(kQuietMs);

@@ -1,38 +1,13 @@
 #include "BenchSupport.h"
 
-#include "support/AppUnderTest.h"
-#include "support/Program.h"
-#include "support/RegistryTree.h"
-#include "support/Wait.h"
-
-#include <prsht.h>
+#include "harness/Contract.h"
+#include "harness/RegistryTree.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-constexpr DWORD kExitWaitMs = 20000;
-constexpr int kFirstBandSlider = 2051;
-
-BOOL CALLBACK MatchFirstBandSlider(HWND hWnd, LPARAM lParam) {
-    if (::GetDlgCtrlID(hWnd) != kFirstBandSlider)
-        return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = hWnd;
-    return FALSE;
-}
-
-// The first page is initialised once its first band slider exists.
-bool HasFirstPage(HWND hSheet) {
-    HWND hSlider = nullptr;
-    ::EnumChildWindows(hSheet, MatchFirstBandSlider, reinterpret_cast<LPARAM>(&hSlider));
-    return hSlider != nullptr;
-}
-
-} // namespace
 
 void DeleteSettings() { DeleteTree(HKEY_CURRENT_USER, kSettingsPath); }
 
@@ -73,44 +48,12 @@ int NumberOption(int argc, char** argv, const char* pszName, int nFallback) {
     return nFallback;
 }
 
-LaunchedProgram::LaunchedProgram(const std::wstring& strExeName) {
-    StartProgram(strExeName, m_hProcess, m_dwProcessId);
-}
-
-LaunchedProgram::~LaunchedProgram() {
-    if (m_hProcess && ::WaitForSingleObject(m_hProcess.Get(), 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(m_hProcess.Get(), 3);
-        ::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs);
-    }
-}
-
-HWND LaunchedProgram::WaitForSheet(DWORD timeoutMs) const {
-    HWND hSheet = nullptr;
-    WaitUntil(
-        [&] {
-            hSheet = FindProcessWindow(m_dwProcessId, L"Muntara Audio", nullptr, true);
-            return hSheet && HasFirstPage(hSheet);
-        },
-        timeoutMs);
-    return hSheet;
-}
-
-void LaunchedProgram::Close(HWND hSheet) {
-    if (!m_hProcess)
-        return;
-    if (hSheet)
-        ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    if (::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs) != WAIT_OBJECT_0)
-        ::TerminateProcess(m_hProcess.Get(), 3);
-    ::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs);
-}
-
 RegistryWatch::RegistryWatch()
     : m_hChanged(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       m_hStop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     // The parent stays while the settings key itself is deleted and created again.
     if (!m_hChanged || !m_hStop ||
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, L"ControlPanel", 0, nullptr, 0, KEY_NOTIFY, nullptr,
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsParent, 0, nullptr, 0, KEY_NOTIFY, nullptr,
                           &m_hKey, nullptr) != ERROR_SUCCESS)
         return;
     m_bWatching = true;

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-// What the benchmarks share: figures, the settings key, programs of the build started by path.
+// What the benchmarks share besides the tests' harness: figures, options, the settings key
+// deleted and its writes counted.
 
-// The settings key the application keeps; every run starts without it.
-constexpr LPCWSTR kSettingsPath = L"ControlPanel\\Trilbo Audio";
+// Every run starts without the settings key.
 void DeleteSettings();
 
 // Median, 99th percentile (nearest rank) and maximum of a sample; 0 for an empty one.
@@ -29,28 +29,6 @@ std::string Format(const char* pszFormat, ...) __attribute__((format(gnu_printf,
 
 // A number given as "--name=N" on the command line, or the fallback.
 int NumberOption(int argc, char** argv, const char* pszName, int nFallback);
-
-// A program of the build's bin folder, started without arguments; ended by its handle when
-// destroyed if it is still running.
-class LaunchedProgram {
-public:
-    explicit LaunchedProgram(const std::wstring& strExeName);
-    ~LaunchedProgram();
-    LaunchedProgram(const LaunchedProgram&) = delete;
-    LaunchedProgram& operator=(const LaunchedProgram&) = delete;
-
-    bool Started() const { return static_cast<bool>(m_hProcess); }
-    HANDLE Process() const { return m_hProcess.Get(); }
-    DWORD ProcessId() const { return m_dwProcessId; }
-    // Waits for the visible sheet with its first page's first band slider; returns the sheet.
-    HWND WaitForSheet(DWORD timeoutMs = 20000) const;
-    // Cancels the sheet and waits for the process to end; ends it by its handle otherwise.
-    void Close(HWND hSheet);
-
-private:
-    platform::UniqueHandle m_hProcess;
-    DWORD m_dwProcessId = 0;
-};
 
 // Counts change notifications of the settings key's parent and everything below it. A
 // notification is armed again as soon as one arrives, so writes closer together than that

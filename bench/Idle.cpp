@@ -4,16 +4,16 @@
 // 120 s.
 
 #include "BenchSupport.h"
-#include "support/AppUnderTest.h"
-#include "support/StandIn.h"
+
+#include "harness/AppUnderTest.h"
+#include "harness/Contract.h"
+#include "harness/StandIn.h"
 
 #include <tlhelp32.h>
 
 #include <cstdio>
 
 namespace {
-
-constexpr DWORD kHeadphoneQuery = 123;
 
 double Milliseconds(const FILETIME& kernel, const FILETIME& user) {
     const auto ticks = [](const FILETIME& time) {
@@ -74,23 +74,20 @@ int main(int argc, char** argv) {
         std::puts("# the application did not start");
         return 1;
     }
-    LaunchedProgram floor(L"floor_sheet.exe");
-    const HWND hFloorSheet = floor.WaitForSheet();
-    if (!hFloorSheet) {
+    AppUnderTest floor(L"floor_sheet.exe");
+    if (!floor.WaitForSheet()) {
         std::puts("# the floor did not start");
         return 1;
     }
-    const platform::UniqueHandle hProcess(
-        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, app.ProcessId()));
 
     // Both idle over the same seconds, so that the machine's load weighs on both alike.
     const size_t nFirst = standIn.Lines().size();
-    const double processBefore = ProcessCpuMilliseconds(hProcess.Get());
+    const double processBefore = ProcessCpuMilliseconds(app.Process());
     const double floorProcessBefore = ProcessCpuMilliseconds(floor.Process());
     const double threadsBefore = ThreadsCpuMilliseconds(app.ProcessId());
     const double floorThreadsBefore = ThreadsCpuMilliseconds(floor.ProcessId());
     ::Sleep(static_cast<DWORD>(nSeconds) * 1000);
-    const double processMs = ProcessCpuMilliseconds(hProcess.Get()) - processBefore;
+    const double processMs = ProcessCpuMilliseconds(app.Process()) - processBefore;
     const double floorProcessMs = ProcessCpuMilliseconds(floor.Process()) - floorProcessBefore;
     const double threadsMs = ThreadsCpuMilliseconds(app.ProcessId()) - threadsBefore;
     const double floorThreadsMs = ThreadsCpuMilliseconds(floor.ProcessId()) - floorThreadsBefore;
@@ -113,7 +110,6 @@ int main(int argc, char** argv) {
     PrintRow(Format("idle %d s: driver messages", nSeconds),
              Format("%zu headphone queries, %zu others", nQueries, nOthers),
              "stand-in log, both programs; one query a second from each expected");
-    floor.Close(hFloorSheet);
     DeleteSettings();
     return 0;
 }

@@ -2,7 +2,7 @@
 // 1,000 set messages and 1,000 headphone queries, each timed alone. Prints, asserts nothing.
 
 #include "driver/AudioDrv.h"
-#include "support/StandIn.h"
+#include "harness/StandIn.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,8 +3,11 @@
 // headphone query answered; the working set once started. Prints, asserts nothing.
 
 #include "BenchSupport.h"
-#include "support/StandIn.h"
-#include "support/Wait.h"
+
+#include "harness/AppUnderTest.h"
+#include "harness/Contract.h"
+#include "harness/StandIn.h"
+#include "harness/Wait.h"
 
 #include <psapi.h>
 
@@ -12,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr DWORD kHeadphoneQuery = 123;
 
 struct StartFigures {
     std::vector<double> sheetMs;
@@ -47,9 +48,8 @@ bool StartOnce(const wchar_t* pszExe, StandIn* pStandIn, StartFigures& figures) 
     const ULONGLONG tStart = ::GetTickCount64();
     LARGE_INTEGER start;
     ::QueryPerformanceCounter(&start);
-    LaunchedProgram program(pszExe);
-    const HWND hSheet = program.WaitForSheet();
-    if (!hSheet)
+    AppUnderTest program(pszExe); // cancelled and waited for when the figures are taken
+    if (!program.WaitForSheet())
         return false;
     figures.sheetMs.push_back(MillisecondsSince(start));
     if (pStandIn) {
@@ -62,7 +62,6 @@ bool StartOnce(const wchar_t* pszExe, StandIn* pStandIn, StartFigures& figures) 
     memory.cb = sizeof memory;
     if (::GetProcessMemoryInfo(program.Process(), &memory, sizeof memory))
         figures.workingSetKiB.push_back(static_cast<double>(memory.WorkingSetSize) / 1024);
-    program.Close(hSheet);
     return true;
 }
 

@@ -1,8 +1,8 @@
 // One sitting as a user would have it, across both pages, on the real application, the real
 // stand-in and the real registry; then the driver's log and the registry line by line.
-#include "support/AppControls.h"
-#include "support/AppFixture.h"
-#include "support/Wait.h"
+#include "harness/AppFixture.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
 
 #include <utility>
 
@@ -20,20 +20,7 @@ protected:
     }
     void MoveBand(int nBand, int nLevel) {
         App().MoveSlider(kBandControls[nBand], nLevel);
-        Sends({Sent(114 + nBand, nLevel)});
-    }
-    BandLevels Sliders() const {
-        BandLevels levels;
-        for (int nBand = 0; nBand < 5; ++nBand)
-            levels[nBand] = m_app->SliderPos(kBandControls[nBand]);
-        return levels;
-    }
-    // The band and mode controls, and the check box.
-    bool Usable(bool bNine, bool bCheckBox) const {
-        for (const int nID : kNineControls)
-            if (m_app->Enabled(nID) != bNine)
-                return false;
-        return m_app->Enabled(kEnableEQ) == bCheckBox;
+        Sends({Sent(kBandMsg + nBand, nLevel)});
     }
 
     std::vector<Sent> m_expected;
@@ -50,36 +37,36 @@ TEST_F(AcceptanceTest, ASittingAcrossBothPagesEndsInTheLogAndRegistryItMust) {
     MoveBand(4, 12);
     NewMode(L"Voice");
     App().ChooseMode(kModeList, 0); // from Flat
-    Sends({{114, 8}, {115, 8}, {116, 8}, {118, 8}});
+    Sends({{kBandMsg, 8}, {kBandMsg + 1, 8}, {kBandMsg + 2, 8}, {kBandMsg + 4, 8}});
     MoveBand(3, 1);
     NewMode(L"Night");
     EXPECT_EQ(ComboTexts(App(), kModeList).back(), L"Night");
     EXPECT_EQ(App().ComboSelection(kModeList), 8);
 
     App().ChooseMode(kModeList, 6); // switching between them
-    Sends({{114, 3}, {115, 5}, {117, 8}});
+    Sends({{kBandMsg, 3}, {kBandMsg + 1, 5}, {kBandMsg + 3, 8}});
     App().ChooseMode(kModeList, 7);
-    Sends({{116, 2}, {118, 12}});
+    Sends({{kBandMsg + 2, 2}, {kBandMsg + 4, 12}});
     MoveBand(0, 0); // Voice overwritten
     Confirm(kSave, L"Save \"Voice\" Mode?");
     App().ChooseMode(kModeList, 6); // Bass deleted
-    Sends({{114, 3}, {116, 8}, {118, 8}});
+    Sends({{kBandMsg, 3}, {kBandMsg + 2, 8}, {kBandMsg + 4, 8}});
     Confirm(kDelete, L"Delete \"Bass\" Mode?");
     EXPECT_EQ(App().ComboSelection(kModeList), -1);
     App().ChooseMode(kModeList, 7); // Night, now seventh
-    Sends({{114, 8}, {115, 8}, {117, 1}});
+    Sends({{kBandMsg, 8}, {kBandMsg + 1, 8}, {kBandMsg + 3, 1}});
 
     App().Click(kEnableEQ);
-    Sends({{111, 0}});
+    Sends({{kEQEnableMsg, 0}});
     EXPECT_TRUE(Usable(false, true));
     App().Click(kEnableEQ);
-    Sends({{111, 1}});
+    Sends({{kEQEnableMsg, 1}});
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
     App().Click(kEnableAGC);
-    Sends({{112, 0}});
+    Sends({{kAGCEnableMsg, 0}});
     App().MoveSlider(kLevel, 6);
-    Sends({{113, 62}});
+    Sends({{kAGCLevelMsg, 62}});
     App().SelectTab(0);
 
     ASSERT_TRUE(Driver().Do("headphone off", "# headphone off"));
@@ -96,12 +83,12 @@ TEST_F(AcceptanceTest, ASittingAcrossBothPagesEndsInTheLogAndRegistryItMust) {
 
     RegTree expected = SettingsWithOwnModes({});
     expected.values[L"AGC"] = Dword(62);
-    expected.values[L"3.5KHz"] = Dword(1);
+    expected.values[kBandValues[3]] = Dword(1);
     expected.values[L"CurPF"] = Dword(7);
     expected.values[L"Count"] = Dword(8);
     expected.values[L"AGC Enabled"] = Dword(0);
-    expected.keys[L"00006"] = StoredMode(L"Voice", {0, 5, 2, 8, 12});
-    expected.keys[L"00007"] = StoredMode(L"Night", {8, 8, 8, 1, 8});
+    expected.keys[L"00006"] = ModeKeyTree(L"Voice", {0, 5, 2, 8, 12});
+    expected.keys[L"00007"] = ModeKeyTree(L"Night", {8, 8, 8, 1, 8});
     const RegTree stored = Stored();
     for (const auto& [strName, value] : expected.values)
         EXPECT_EQ(stored.values.count(strName) ? stored.values.at(strName) : RegValue{}, value)
@@ -110,9 +97,9 @@ TEST_F(AcceptanceTest, ASittingAcrossBothPagesEndsInTheLogAndRegistryItMust) {
     EXPECT_EQ(stored.keys, expected.keys);
 
     RestartApp(); // everything as left, and nothing sent
-    EXPECT_EQ(ComboTexts(App(), kModeList),
-              (std::vector<std::wstring>{L"Flat", L"Classical", L"Rock", L"Jazz", L"Dance",
-                                         L"Vocal", L"Voice", L"Night"}));
+    std::vector<std::wstring> names(kBuiltInNames, kBuiltInNames + kBuiltInCount);
+    names.insert(names.end(), {L"Voice", L"Night"});
+    EXPECT_EQ(ComboTexts(App(), kModeList), names);
     EXPECT_EQ(App().ComboSelection(kModeList), 7);
     EXPECT_EQ(Sliders(), (BandLevels{8, 8, 8, 1, 8}));
     EXPECT_TRUE(App().Checked(kEnableEQ));

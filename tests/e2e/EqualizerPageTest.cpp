@@ -1,27 +1,12 @@
 // The Equalizer page driven as a user would, on the real application, the real stand-in and the
 // real registry.
-#include "support/AppControls.h"
-#include "support/AppFixture.h"
-#include "support/Wait.h"
+#include "harness/AppFixture.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
 
 #include <commctrl.h>
 
 namespace {
-
-BandLevels SliderLevels(const AppUnderTest& app) {
-    BandLevels levels;
-    for (int nBand = 0; nBand < 5; ++nBand)
-        levels[nBand] = app.SliderPos(kBandControls[nBand]);
-    return levels;
-}
-
-bool AllEnabled(const AppUnderTest& app, bool bEnabled) {
-    for (const int nID : kNineControls) {
-        if (app.Enabled(nID) != bEnabled)
-            return false;
-    }
-    return true;
-}
 
 class EqualizerPageTest : public AppTest {
 protected:
@@ -37,27 +22,21 @@ protected:
         EXPECT_FALSE(::GetDlgItem(hBox, IDNO)) << "a refusal asks nothing";
         EXPECT_TRUE(App().AnswerAndWait(hBox, IDOK));
     }
-    // Opens the Save Mode dialog through New.
-    HWND OpenSaveModeDialog() {
-        App().Press(kNew);
-        return App().WaitForWindow(L"Save Mode");
-    }
 };
 
 TEST_F(EqualizerPageTest, FirstStartShowsTheBuiltInModesAtFlatAndSendsNothing) {
     Start();
-    ASSERT_EQ(App().ComboCount(kModeList), 6);
-    const wchar_t* const names[] = {L"Flat", L"Classical", L"Rock", L"Jazz", L"Dance", L"Vocal"};
-    for (int nMode = 0; nMode < 6; ++nMode)
-        EXPECT_EQ(App().ComboText(kModeList, nMode), names[nMode]);
+    ASSERT_EQ(App().ComboCount(kModeList), kBuiltInCount);
+    for (int nMode = 0; nMode < kBuiltInCount; ++nMode)
+        EXPECT_EQ(App().ComboText(kModeList, nMode), kBuiltInNames[nMode]);
     EXPECT_EQ(App().ComboSelection(kModeList), 0);
-    EXPECT_EQ(SliderLevels(App()), (BandLevels{8, 8, 8, 8, 8}));
+    EXPECT_EQ(Sliders(), (BandLevels{8, 8, 8, 8, 8}));
     EXPECT_TRUE(App().Checked(kEnableEQ));
-    EXPECT_TRUE(AllEnabled(App(), true));
-    EXPECT_EQ(App().Text(2001), L"Headphone Equalizer");
+    EXPECT_TRUE(NineEnabled(true));
+    EXPECT_EQ(App().Text(kEQTitle), L"Headphone Equalizer");
     EXPECT_EQ(App().Text(kEnableEQ), L"Enable Headphone Equalizer");
-    EXPECT_EQ(App().Text(2003), L"MAX");
-    EXPECT_EQ(App().Text(2010), L"Mode:");
+    EXPECT_EQ(App().Text(kEQMax), L"MAX");
+    EXPECT_EQ(App().Text(kModeLabel), L"Mode:");
     ASSERT_TRUE(Driver().WaitForMessages(1)) << "the first headphone query";
     Close(true);
     EXPECT_TRUE(SetMessages().empty()) << "start-up and close send no setting";
@@ -69,12 +48,11 @@ TEST_F(EqualizerPageTest, ChoosingAModeMovesTheSlidersAndStoresItAtOnce) {
     Start();
     App().ChooseMode(kModeList, 2); // "Rock"
     EXPECT_EQ(StoredNumber(L"CurPF"), 2) << "stored before the handler returned";
-    EXPECT_EQ(SliderLevels(App()), (BandLevels{3, 5, 9, 4, 5}));
+    EXPECT_EQ(Sliders(), (BandLevels{3, 5, 9, 4, 5}));
     const DWORD rock[] = {3, 5, 9, 4, 5};
-    const wchar_t* const values[] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
     for (DWORD nBand = 0; nBand < 5; ++nBand) {
         EXPECT_TRUE(WaitForMessage(kBandMsg + nBand, rock[nBand])) << "band " << nBand;
-        EXPECT_TRUE(WaitForStored(values[nBand], rock[nBand])) << "band " << nBand;
+        EXPECT_TRUE(WaitForStored(kBandValues[nBand], rock[nBand])) << "band " << nBand;
     }
     EXPECT_EQ(SetMessages().size(), 5u) << "one message per changed band";
 }
@@ -89,10 +67,10 @@ TEST_F(EqualizerPageTest, EachSliderDrivesItsOwnBand) {
     EXPECT_TRUE(WaitForMessage(kBandMsg + 0, 9));
     App().PressKey(kBand4, VK_END);
     EXPECT_TRUE(WaitForMessage(kBandMsg + 4, 15));
-    EXPECT_TRUE(WaitForStored(L"3.5KHz", 2));
-    EXPECT_TRUE(WaitForStored(L"1KHz", 12));
-    EXPECT_TRUE(WaitForStored(L"100Hz", 9));
-    EXPECT_TRUE(WaitForStored(L"10KHz", 15));
+    EXPECT_TRUE(WaitForStored(kBandValues[3], 2));
+    EXPECT_TRUE(WaitForStored(kBandValues[2], 12));
+    EXPECT_TRUE(WaitForStored(kBandValues[0], 9));
+    EXPECT_TRUE(WaitForStored(kBandValues[4], 15));
     EXPECT_EQ(StoredNumber(L"250Hz"), -2) << "nothing stored for a band never moved";
     EXPECT_EQ(App().ComboSelection(kModeList), 0) << "moving a slider leaves the list alone";
 }
@@ -101,18 +79,18 @@ TEST_F(EqualizerPageTest, TheCheckBoxSwitchesTheEqualizerAndItsNineControls) {
     Start();
     App().Click(kEnableEQ);
     EXPECT_FALSE(App().Checked(kEnableEQ));
-    EXPECT_TRUE(AllEnabled(App(), false));
+    EXPECT_TRUE(NineEnabled(false));
     EXPECT_TRUE(App().Enabled(kEnableEQ));
     EXPECT_TRUE(WaitForMessage(kEQEnableMsg, 0));
     EXPECT_EQ(StoredNumber(L"EQ Enabled"), 0);
     App().Click(kEnableEQ);
-    EXPECT_TRUE(AllEnabled(App(), true));
+    EXPECT_TRUE(NineEnabled(true));
     EXPECT_TRUE(WaitForMessage(kEQEnableMsg, 1));
     EXPECT_EQ(StoredNumber(L"EQ Enabled"), 1);
 }
 
 TEST_F(EqualizerPageTest, ARefusedBandIsTriedAgainAtTheNextRepaint) {
-    Start(L"--refuse=116");
+    Start(L"--refuse=116"); // band 2
     App().MoveSlider(kBand2, 3);
     ASSERT_TRUE(WaitForMessage(kBandMsg + 2, 3, "refused"));
     EXPECT_EQ(App().SliderPos(kBand2), 3) << "the page never moves a slider back";
@@ -130,17 +108,17 @@ TEST_F(EqualizerPageTest, WithoutAHeadphoneThePromptShowsOnceAndClosesByItself) 
     EXPECT_EQ(AppUnderTest::MessageText(hPrompt),
               L"Plug-in headphone to activate Equalizer Function.");
     EXPECT_FALSE(App().Enabled(kEnableEQ));
-    EXPECT_TRUE(AllEnabled(App(), false));
+    EXPECT_TRUE(NineEnabled(false));
 
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
     EXPECT_TRUE(App().WindowGone(hPrompt, 5000)) << "the prompt closes at the next tick";
-    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnableEQ) && AllEnabled(App(), true); }));
+    EXPECT_TRUE(WaitUntil([&] { return Usable(true, true); }));
 
     // Unplugged and plugged again: controls follow, the prompt never comes back.
     ASSERT_TRUE(Driver().Do("headphone off", "# headphone off"));
-    EXPECT_TRUE(WaitUntil([&] { return !App().Enabled(kEnableEQ) && AllEnabled(App(), false); }));
+    EXPECT_TRUE(WaitUntil([&] { return Usable(false, false); }));
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
-    EXPECT_TRUE(WaitUntil([&] { return App().Enabled(kEnableEQ) && AllEnabled(App(), true); }));
+    EXPECT_TRUE(WaitUntil([&] { return Usable(true, true); }));
     EXPECT_FALSE(App().WaitForWindow(L"Muntara Audio", 2500));
 }
 
@@ -194,12 +172,12 @@ TEST_F(EqualizerPageTest, TheDialogRefusesEmptyAndTakenNamesAndTakesANewOne) {
     const HWND hDialog = OpenSaveModeDialog();
     ASSERT_TRUE(hDialog);
     wchar_t szLabel[64] = {};
-    ::GetDlgItemTextW(hDialog, 2101, szLabel, 64);
+    ::GetDlgItemTextW(hDialog, kNameLabel, szLabel, 64);
     EXPECT_STREQ(szLabel, L"Mode Name:");
     for (const auto& [strName, strRefusal] :
          {std::pair<std::wstring, std::wstring>{L"", L"The mode name can not be empty!"},
           {L"Flat", L"Mode name already exists.  Please use another name."}}) {
-        AppUnderTest::SetText(hDialog, 2151, strName);
+        AppUnderTest::SetText(hDialog, kNameEdit, strName);
         AppUnderTest::Answer(hDialog, IDOK);
         const HWND hBox = App().WaitForWindow(L"Muntara Audio");
         ASSERT_TRUE(hBox);
@@ -208,18 +186,18 @@ TEST_F(EqualizerPageTest, TheDialogRefusesEmptyAndTakenNamesAndTakesANewOne) {
         ASSERT_TRUE(App().AnswerAndWait(hBox, IDOK));
         EXPECT_TRUE(::IsWindowVisible(hDialog)) << "the dialog stays open";
     }
-    AppUnderTest::SetText(hDialog, 2151, L"flat");
+    AppUnderTest::SetText(hDialog, kNameEdit, L"flat");
     ASSERT_TRUE(App().AnswerAndWait(hDialog, IDOK));
 
     EXPECT_EQ(App().ComboCount(kModeList), 7);
     EXPECT_EQ(App().ComboText(kModeList, 6), L"flat");
     EXPECT_EQ(App().ComboSelection(kModeList), 6);
-    EXPECT_EQ(SliderLevels(App()), (BandLevels{8, 2, 8, 8, 8})) << "sliders stay";
+    EXPECT_EQ(Sliders(), (BandLevels{8, 2, 8, 8, 8})) << "sliders stay";
     const RegTree stored = Stored();
     EXPECT_EQ(StoredNumber(L"Count"), 7);
     EXPECT_EQ(StoredNumber(L"CurPF"), 6);
     ASSERT_EQ(stored.keys.count(L"00006"), 1u);
-    EXPECT_EQ(stored.keys.at(L"00006"), StoredMode(L"flat", {8, 2, 8, 8, 8}));
+    EXPECT_EQ(stored.keys.at(L"00006"), ModeKeyTree(L"flat", {8, 2, 8, 8, 8}));
 }
 
 TEST_F(EqualizerPageTest, OverwritingAnOwnModeAsksAndTakesTheLiveLevels) {
@@ -233,7 +211,7 @@ TEST_F(EqualizerPageTest, OverwritingAnOwnModeAsksAndTakesTheLiveLevels) {
     EXPECT_EQ(AppUnderTest::MessageText(hConfirm), L"Save \"Mine\" Mode?");
     EXPECT_TRUE(::GetDlgItem(hConfirm, IDYES) && ::GetDlgItem(hConfirm, IDNO));
     ASSERT_TRUE(App().AnswerAndWait(hConfirm, IDYES));
-    EXPECT_EQ(Stored().keys.at(L"00006"), StoredMode(L"Mine", {0, 0, 0, 0, 1}));
+    EXPECT_EQ(Stored().keys.at(L"00006"), ModeKeyTree(L"Mine", {0, 0, 0, 0, 1}));
     EXPECT_EQ(App().ComboSelection(kModeList), 6);
 }
 
@@ -252,7 +230,7 @@ TEST_F(EqualizerPageTest, DeletingEntrySevenOfNineKeepsListAndTableInStep) {
     const RegTree after = Stored();
     EXPECT_EQ(StoredNumber(L"Count"), 8);
     EXPECT_EQ(StoredNumber(L"CurPF"), 0xFFFFFFFFll);
-    EXPECT_EQ(after.keys.at(L"00007"), StoredMode(L"C", {2, 2, 2, 2, 2}));
+    EXPECT_EQ(after.keys.at(L"00007"), ModeKeyTree(L"C", {2, 2, 2, 2, 2}));
     EXPECT_EQ(after.keys.count(L"00008"), 0u);
     // Nothing selected: Save and Delete do nothing and say nothing.
     App().Click(kSave);
@@ -264,12 +242,12 @@ TEST_F(EqualizerPageTest, CancelAndNoChangeNothing) {
     const RegTree stored = SettingsWithOwnModes({L"Mine"});
     Start(L"", &stored);
     App().ChooseMode(kModeList, 6);
-    ASSERT_TRUE(WaitForStored(L"10KHz", 0)) << "the mode's levels are applied and stored";
+    ASSERT_TRUE(WaitForStored(kBandValues[4], 0)) << "the mode's levels are applied and stored";
     const RegTree before = Stored();
 
     const HWND hDialog = OpenSaveModeDialog();
     ASSERT_TRUE(hDialog);
-    AppUnderTest::SetText(hDialog, 2151, L"Never");
+    AppUnderTest::SetText(hDialog, kNameEdit, L"Never");
     ASSERT_TRUE(App().AnswerAndWait(hDialog, IDCANCEL));
     for (const int nButton : {kSave, kDelete}) {
         const HWND hConfirm = PressForMessage(nButton);

@@ -1,9 +1,9 @@
 // Faults from outside on the real application: a driver that refuses at random, ends or flaps its
 // headphone, a process killed while it stores, and names no mode record can hold. Each suite is
 // bounded in time and count; MUNTARA_LONG=1 runs the long variants, MUNTARA_SEED replays one.
-#include "support/AppControls.h"
-#include "support/AppFixture.h"
-#include "support/Wait.h"
+#include "harness/AppFixture.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
 
 #include <commctrl.h>
 
@@ -48,7 +48,7 @@ protected:
     void LastOfBand(int nBand, long& nLogged, long& nAccepted) const {
         nLogged = nAccepted = -1;
         for (const LogLine& line : SetMessages()) {
-            if (line.dwMsg != 114u + nBand)
+            if (line.dwMsg != kBandMsg + nBand)
                 continue;
             nLogged = line.dwParam;
             if (line.strResult == "accepted")
@@ -82,18 +82,6 @@ protected:
         PromptSearch search = {m_app->ProcessId(), false};
         ::EnumWindows(FindPrompt, reinterpret_cast<LPARAM>(&search));
         return search.bFound;
-    }
-    // The band and mode controls, and the check box.
-    bool Usable(bool bNine, bool bCheckBox) const {
-        const int nine[9] = {2051, 2052, 2053, 2054, 2055, kModeList, kNew, kSave, kDelete};
-        for (const int nID : nine)
-            if (m_app->Enabled(nID) != bNine)
-                return false;
-        return m_app->Enabled(kEnableEQ) == bCheckBox;
-    }
-    HWND OpenSaveModeDialog() {
-        m_app->Press(kNew);
-        return m_app->WaitForWindow(L"Save Mode");
     }
 };
 
@@ -138,7 +126,7 @@ TEST_F(FaultTest, ASliderStormAgainstRandomRefusalsStoresOnlyWhatTheDriverAccept
 TEST_F(FaultTest, ADriverEndedAndStartedAgainIsFoundAgainWithTheStoredSettings) {
     Start();
     App().ChooseMode(kModeList, 2); // "Rock"
-    ASSERT_TRUE(WaitForStored(L"10KHz", 5));
+    ASSERT_TRUE(WaitForStored(kBandValues[4], 5));
     Driver().Kill();
     EXPECT_TRUE(WaitUntil([&] { return Usable(false, false); }));
     m_standIn = std::make_unique<StandIn>();
@@ -273,7 +261,7 @@ TEST_F(FaultTest, NamesOfAnyLengthAreCutToTheRecordAtAWholeCharacter) {
         const RegTree now = Stored();
         EXPECT_EQ(Describe(StoredModeNames(now)), Describe(listed));
         EXPECT_TRUE(now.keys.at(ModeKeyName(static_cast<int>(listed.size()) - 1)) ==
-                    StoredMode(strKept, {8, 8, 8, 8, 8}));
+                    ModeKeyTree(strKept, {8, 8, 8, 8, 8}));
     }
     // Cut, a longer name equals a stored one and is refused as taken.
     const HWND hTaken = OpenSaveModeDialog();

@@ -1,9 +1,9 @@
 // The Mic page, the sheet's closing and a restart, on the real application, the real stand-in
 // and the real registry.
-#include "support/AppControls.h"
-#include "support/AppFixture.h"
-#include "support/Program.h"
-#include "support/Wait.h"
+#include "harness/AppFixture.h"
+#include "harness/Contract.h"
+#include "harness/Program.h"
+#include "harness/Wait.h"
 
 namespace {
 
@@ -46,9 +46,9 @@ TEST_F(MicPageTest, TheDefaultLevelStandsAtNormalAndAGCOnDisablesTheGain) {
     EXPECT_TRUE(App().Checked(kEnableAGC));
     EXPECT_FALSE(App().Enabled(kLevel));
     EXPECT_FALSE(App().Enabled(kMicModes));
-    EXPECT_EQ(App().Text(3001), L"Microphone");
-    EXPECT_EQ(App().Text(3003), L"MIN");
-    EXPECT_EQ(App().Text(3004), L"MAX");
+    EXPECT_EQ(App().Text(kMicTitle), L"Microphone");
+    EXPECT_EQ(App().Text(kMicMin), L"MIN");
+    EXPECT_EQ(App().Text(kMicMax), L"MAX");
     EXPECT_TRUE(SetMessages().empty()) << "showing the page sends nothing";
 }
 
@@ -121,7 +121,7 @@ TEST_F(MainSheetTest, CancelBeforeTheEqualizerPageWasLeftSavesModeFlat) {
     Start();
     App().ChooseMode(kModeList, 2);
     EXPECT_EQ(StoredNumber(L"CurPF"), 2);
-    ASSERT_TRUE(WaitForMessage(116, 9)) << "the sliders have repainted";
+    ASSERT_TRUE(WaitForMessage(kBandMsg + 2, 9)) << "the sliders have repainted";
     Close(false);
     EXPECT_EQ(StoredNumber(L"CurPF"), 0);
     EXPECT_EQ(StoredNumber(L"Count"), 6) << "everything saved";
@@ -159,7 +159,7 @@ TEST_F(MainSheetTest, AMicPageNeverShownSendsNothingOfItsOwn) {
 
 // A fresh prefix has no "ControlPanel" key: the first session's modes are stored all the same.
 TEST_F(MainSheetTest, TheFirstSessionOnAFreshPrefixStoresItsModes) {
-    DeleteTree(HKEY_CURRENT_USER, L"ControlPanel");
+    DeleteTree(HKEY_CURRENT_USER, kSettingsParent);
     Start();
     NewMode(L"Mine");
     EXPECT_EQ(ComboTexts(App(), kModeList).back(), L"Mine");
@@ -211,21 +211,18 @@ TEST_F(MainSheetTest, ASecondStartBringsTheOpenSheetForwardAndEnds) {
 }
 
 // Run by restart.sh, one after the other, with the Wine server ended cleanly in between: that is
-// when the registry reaches the disk.
-class ServerRestartTest : public AppTest {
+// when the registry reaches the disk. The second starts on what the first stored.
+using ServerRestartTest = AppTest;
+class AfterServerRestartTest : public AppTest {
 protected:
-    void SetUp() override {
-        if (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())
-                .find("Before") != std::string::npos)
-            AppTest::SetUp();
-    }
+    void SetUp() override {}
 };
 
 TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     Start();
     App().ChooseMode(kModeList, 5);
-    ASSERT_TRUE(WaitForMessage(114, 12)) << "the sliders have repainted";
-    App().Click(2002);
+    ASSERT_TRUE(WaitForMessage(kBandMsg, 12)) << "the sliders have repainted";
+    App().Click(kEnableEQ);
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
     App().Click(kEnableAGC);
@@ -234,11 +231,11 @@ TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     Close(true);
 }
 
-TEST_F(ServerRestartTest, DISABLED_AfterTheServerEnded) {
+TEST_F(AfterServerRestartTest, DISABLED_AfterTheServerEnded) {
     Start();
     EXPECT_EQ(App().ComboSelection(kModeList), 5);
-    EXPECT_EQ(App().SliderPos(2051), 12);
-    EXPECT_FALSE(App().Checked(2002));
+    EXPECT_EQ(App().SliderPos(kBand0), 12);
+    EXPECT_FALSE(App().Checked(kEnableEQ));
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
     EXPECT_EQ(App().SliderPos(kLevel), 6);

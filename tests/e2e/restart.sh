@@ -8,9 +8,9 @@ wine_use_prefix tests
 
 phase() {
     wine "$WINE_BUILD_DIR/bin/e2e_tests.exe" --gtest_also_run_disabled_tests \
-        --gtest_filter="ServerRestartTest.DISABLED_$1"
+        --gtest_filter="$1"
 }
 
-phase BeforeTheServerEnds
+phase ServerRestartTest.DISABLED_BeforeTheServerEnds
 wineserver -w
-phase AfterTheServerEnded
+phase AfterServerRestartTest.DISABLED_AfterTheServerEnded

@@ -1,8 +1,9 @@
-#include "driver/AudioDrvThread.h"
+#include "fakes/RecordingDrvThread.h"
+#include "harness/Contract.h"
+#include "harness/StandIn.h"
+#include "harness/Wait.h"
 #include "platform/DeviceRoute.h"
 #include "platform/WavPipe.h"
-#include "support/StandIn.h"
-#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -14,30 +15,6 @@
 #include <vector>
 
 namespace {
-
-// Reports the worker's band notifications to the test.
-class RecordingDrvThread : public CAudioDrvThread {
-public:
-    ~RecordingDrvThread() override { EndWorker(); }
-    bool StartWorker() {
-        return Open() && WaitUntil([&] { return m_hEvent.load() != nullptr; });
-    }
-    // The band notifications so far, as (band, level, failed).
-    std::vector<std::tuple<int, int, BOOL>> Notes() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_notes;
-    }
-
-protected:
-    void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_notes.emplace_back(nBand, nLevel, bFailed);
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::tuple<int, int, BOOL>> m_notes;
-};
 
 // A device opened through the route, closed when the test leaves.
 struct OpenedDevice {
@@ -70,9 +47,11 @@ TEST_F(PipeRouteTest, EverySettingReachesTheDriverAndIsLoggedOnItsClock) {
     const ULONGLONG after = ::GetTickCount64();
 
     const std::vector<std::tuple<DWORD, DWORD, std::string>> expected = {
-        {111, 0, "accepted"},  {112, 0, "accepted"},  {113, 62, "accepted"},
-        {114, 10, "accepted"}, {115, 11, "accepted"}, {116, 12, "accepted"},
-        {117, 13, "accepted"}, {118, 14, "accepted"}, {123, 0, "answered:1"}};
+        {kEQEnableMsg, 0, "accepted"},     {kAGCEnableMsg, 0, "accepted"},
+        {kAGCLevelMsg, 62, "accepted"},    {kBandMsg, 10, "accepted"},
+        {kBandMsg + 1, 11, "accepted"},    {kBandMsg + 2, 12, "accepted"},
+        {kBandMsg + 3, 13, "accepted"},    {kBandMsg + 4, 14, "accepted"},
+        {kHeadphoneQuery, 0, "answered:1"}};
     const std::vector<LogLine> logged = standIn.Messages();
     ASSERT_EQ(logged.size(), expected.size());
     ULONGLONG previous = before;
@@ -95,17 +74,18 @@ TEST_F(PipeRouteTest, RefusalFailsTheChannelAndTheWorkerPutsTheLevelBack) {
     EXPECT_FALSE(drv.SetBandLevel(2, 10));
     EXPECT_TRUE(drv.SetBandLevel(1, 10));
 
-    RecordingDrvThread worker;
+    NotificationLog log;
+    RecordingDrvThread worker{log};
     ASSERT_TRUE(worker.StartWorker());
     ASSERT_TRUE(worker.SetBandLevel(2, 12));
-    ASSERT_TRUE(WaitUntil([&] { return worker.Notes().size() == 1; }));
-    EXPECT_EQ(worker.Notes()[0], std::make_tuple(2, 8, TRUE));
+    ASSERT_TRUE(WaitUntil([&] { return log.All().size() == 1; }));
+    EXPECT_EQ(log.All()[0], (Notification{2, 8, TRUE}));
     EXPECT_EQ(worker.GetBandLevel(2), 8);
 
     ASSERT_TRUE(standIn.Do("accept 116", "# accepting 116"));
     ASSERT_TRUE(worker.SetBandLevel(2, 12));
-    ASSERT_TRUE(WaitUntil([&] { return worker.Notes().size() == 2; }));
-    EXPECT_EQ(worker.Notes()[1], std::make_tuple(2, 12, FALSE));
+    ASSERT_TRUE(WaitUntil([&] { return log.All().size() == 2; }));
+    EXPECT_EQ(log.All()[1], (Notification{2, 12, FALSE}));
     const std::vector<LogLine> logged = standIn.Messages();
     ASSERT_EQ(logged.size(), 4u);
     EXPECT_EQ(logged[2].strResult, "refused");
@@ -150,7 +130,7 @@ TEST_F(PipeRouteTest, TwoThreadsOnOneHandleEachGetTheirOwnAnswers) {
     ASSERT_TRUE(standIn.WaitForMessages(2 * kSends));
     int nRefused = 0;
     for (const LogLine& line : standIn.Messages())
-        nRefused += line.dwMsg == 113 && line.strResult == "refused";
+        nRefused += line.dwMsg == kAGCLevelMsg && line.strResult == "refused";
     EXPECT_EQ(nRefused, kSends);
 }
 

@@ -1,8 +1,8 @@
 #include "driver/AudioDrv.h"
+#include "harness/StandIn.h"
 #include "platform/DeviceRoute.h"
 #include "platform/Handle.h"
 #include "platform/WavPipe.h"
-#include "support/StandIn.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "driver/AudioDrv.h"
 #include "fakes/FakeDevice.h"
+#include "harness/Contract.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ protected:
         const auto calls = device.Calls();
         ASSERT_LT(nCall, calls.size());
         const FakeDevice::ControlCall& call = calls[nCall];
-        EXPECT_EQ(call.dwCode, 0x001D000Cu);
+        EXPECT_EQ(call.dwCode, kWavMessageCode);
         EXPECT_EQ(call.cbIn, 20u);
         EXPECT_EQ(call.cbOut, 20u);
         EXPECT_TRUE(call.bOutputIsInput);
@@ -80,11 +81,11 @@ TEST_F(AudioDrvTest, EachSettingTravelsAsOneRecord) {
         EXPECT_TRUE(drv.SetBandLevel(nBand, 10 + nBand));
 
     ASSERT_EQ(device.CallCount(), 8u);
-    ExpectMessage(0, 111, 0);
-    ExpectMessage(1, 112, 0);
-    ExpectMessage(2, 113, 69);
+    ExpectMessage(0, kEQEnableMsg, 0);
+    ExpectMessage(1, kAGCEnableMsg, 0);
+    ExpectMessage(2, kAGCLevelMsg, 69);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        ExpectMessage(3 + nBand, 114 + nBand, 10 + nBand);
+        ExpectMessage(3 + nBand, kBandMsg + nBand, 10 + nBand);
 }
 
 TEST_F(AudioDrvTest, UnchangedSwitchSendsNothingOpenOrClosed) {
@@ -107,7 +108,7 @@ TEST_F(AudioDrvTest, RefusedSwitchKeepsTheRequestedState) {
     device.Accept(AUDMSG_AGC_ENABLE);
     EXPECT_TRUE(drv.SetAGCEnable(TRUE));
     ASSERT_EQ(device.CallCount(), 2u);
-    ExpectMessage(1, 112, 1);
+    ExpectMessage(1, kAGCEnableMsg, 1);
 }
 
 TEST_F(AudioDrvTest, HeadphoneQueryUsesASeparateAnswerWord) {
@@ -116,7 +117,7 @@ TEST_F(AudioDrvTest, HeadphoneQueryUsesASeparateAnswerWord) {
     EXPECT_EQ(drv.IsHeadphonePresent(), 7) << "the answer comes back unchanged";
 
     const auto call = device.Calls().at(0);
-    EXPECT_EQ(call.dwCode, IOCTL_WAV_MESSAGE);
+    EXPECT_EQ(call.dwCode, kWavMessageCode);
     EXPECT_EQ(call.cbIn, 20u);
     EXPECT_EQ(call.cbOut, 4u);
     EXPECT_FALSE(call.bOutputIsInput);
@@ -124,7 +125,7 @@ TEST_F(AudioDrvTest, HeadphoneQueryUsesASeparateAnswerWord) {
     EXPECT_TRUE(call.bReturnedGiven);
     EXPECT_FALSE(call.bOverlapped);
     const MMDRV_MESSAGE_PARAMS params = call.Message();
-    EXPECT_EQ(params.uMsg, 123u);
+    EXPECT_EQ(params.uMsg, kHeadphoneQuery);
     EXPECT_EQ(params.uDeviceId + params.dwUser + params.dwParam1 + params.dwParam2, 0u);
 
     device.SetHeadphone(0);

@@ -1,85 +1,16 @@
 #include "driver/AudioDrvThread.h"
 #include "fakes/FakeDevice.h"
-#include "support/Wait.h"
+#include "fakes/RecordingDrvThread.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace {
-
-constexpr int kAGC = -1; // stands for the gain level in a notification record
-
-struct Notification {
-    int nBand; // kAGC for the gain level
-    int nLevel;
-    BOOL bFailed;
-    bool operator==(const Notification& other) const {
-        return nBand == other.nBand && nLevel == other.nLevel && bFailed == other.bFailed;
-    }
-};
-
-void PrintTo(const Notification& n, std::ostream* os) {
-    *os << "(" << (n.nBand == kAGC ? "AGC" : std::to_string(n.nBand)) << ", " << n.nLevel << ", "
-        << n.bFailed << ")";
-}
-
-// Collects the worker's notifications; outlives the object that reports them.
-class NotificationLog {
-public:
-    void Add(const Notification& n) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_all.push_back(n);
-    }
-    std::vector<Notification> All() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_all;
-    }
-    bool WaitFor(size_t nCount) {
-        return WaitUntil([&] { return All().size() >= nCount; });
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Notification> m_all;
-};
-
-class TestDrvThread : public CAudioDrvThread {
-public:
-    explicit TestDrvThread(NotificationLog& log) : m_log(log) {}
-    ~TestDrvThread() override { EndWorker(); }
-
-    bool StartWorker() {
-        return Open() && WaitUntil([&] { return WorkerRunning(); });
-    }
-    bool WorkerRunning() const { return m_hEvent.load() != nullptr; }
-    BOOL CloseDeviceOnly() { return CAudioDrv::Close(); }
-    void PresetBand(int nBand, int nLevel) { m_nBand[nBand] = nLevel; }
-
-    // Holds the worker before it starts, as a slow thread start would.
-    void HoldStart() { m_bHoldStart = true; }
-    void ReleaseStart() { m_bHoldStart = false; }
-
-protected:
-    BOOL Run() override {
-        while (m_bHoldStart)
-            ::Sleep(1);
-        return CAudioDrvThread::Run();
-    }
-    void OnBandApplied(int nBand, int nLevel, BOOL bFailed) override {
-        m_log.Add({nBand, nLevel, bFailed});
-    }
-    void OnAGCLevelApplied(int nLevel, BOOL bFailed) override {
-        m_log.Add({kAGC, nLevel, bFailed});
-    }
-
-private:
-    NotificationLog& m_log;
-    std::atomic<bool> m_bHoldStart{false};
-};
 
 using Messages = std::vector<std::pair<DWORD, DWORD>>;
 
@@ -94,7 +25,7 @@ protected:
 
     FakeDevice device;
     NotificationLog log;
-    TestDrvThread drv{log};
+    RecordingDrvThread drv{log};
 };
 
 TEST_F(AudioDrvThreadTest, SettersRefuseUntilTheWorkerHasItsEvent) {
@@ -116,7 +47,7 @@ TEST_F(AudioDrvThreadTest, SettersRefuseUntilTheWorkerHasItsEvent) {
     EXPECT_TRUE(drv.SetBandLevel(0, 3)) << "unchanged, still accepted";
     EXPECT_FALSE(drv.SetBandLevel(5, 3));
     ASSERT_TRUE(log.WaitFor(1));
-    EXPECT_EQ(device.Messages(), (Messages{{114, 3}}));
+    EXPECT_EQ(device.Messages(), (Messages{{kBandMsg, 3}}));
 }
 
 TEST_F(AudioDrvThreadTest, NoWorkerWithoutADevice) {
@@ -131,7 +62,7 @@ TEST_F(AudioDrvThreadTest, LevelsStandingAtStartCountAsApplied) {
     ASSERT_TRUE(drv.StartWorker());
     EXPECT_TRUE(drv.Kick());
     SendMarker();
-    EXPECT_EQ(device.Messages(), (Messages{{118, 1}}));
+    EXPECT_EQ(device.Messages(), (Messages{{kBandMsg + 4, 1}}));
     EXPECT_EQ(log.All(), (std::vector<Notification>{{4, 1, FALSE}}));
 }
 
@@ -148,7 +79,7 @@ TEST_F(AudioDrvThreadTest, BurstBecomesOneMessagePerSettingWithItsLatestLevel) {
     device.ReleaseSends();
 
     SendMarker();
-    EXPECT_EQ(device.Messages(), (Messages{{113, 40}, {114, 5}, {118, 1}}));
+    EXPECT_EQ(device.Messages(), (Messages{{kAGCLevelMsg, 40}, {kBandMsg, 5}, {kBandMsg + 4, 1}}));
     EXPECT_EQ(log.All(),
               (std::vector<Notification>{{kAGC, 40, FALSE}, {0, 5, FALSE}, {4, 1, FALSE}}));
 }
@@ -165,7 +96,9 @@ TEST_F(AudioDrvThreadTest, GainGoesBeforeTheBands) {
     device.ReleaseSends();
 
     ASSERT_TRUE(log.WaitFor(4));
-    EXPECT_EQ(device.Messages(), (Messages{{118, 2}, {113, 62}, {115, 9}, {118, 6}}));
+    EXPECT_EQ(
+        device.Messages(),
+        (Messages{{kBandMsg + 4, 2}, {kAGCLevelMsg, 62}, {kBandMsg + 1, 9}, {kBandMsg + 4, 6}}));
 }
 
 TEST_F(AudioDrvThreadTest, RefusedLevelsArePutBackAndNotRetried) {
@@ -178,7 +111,8 @@ TEST_F(AudioDrvThreadTest, RefusedLevelsArePutBackAndNotRetried) {
     EXPECT_EQ(drv.GetBandLevel(2), 8);
     EXPECT_EQ(drv.GetAGCLevel(), 48);
     SendMarker();
-    EXPECT_EQ(device.Messages(), (Messages{{113, 69}, {116, 10}, {118, 1}}));
+    EXPECT_EQ(device.Messages(),
+              (Messages{{kAGCLevelMsg, 69}, {kBandMsg + 2, 10}, {kBandMsg + 4, 1}}));
     EXPECT_EQ(log.All(),
               (std::vector<Notification>{{kAGC, 48, TRUE}, {2, 8, TRUE}, {4, 1, FALSE}}));
 
@@ -200,7 +134,7 @@ TEST_F(AudioDrvThreadTest, LevelStoredDuringARefusedSendSurvivesIt) {
     device.ReleaseSends();
 
     ASSERT_TRUE(log.WaitFor(2));
-    EXPECT_EQ(device.ParamsOf(116), (std::vector<DWORD>{10, 11}));
+    EXPECT_EQ(device.ParamsOf(kBandMsg + 2), (std::vector<DWORD>{10, 11}));
     EXPECT_EQ(log.All(), (std::vector<Notification>{{2, 8, TRUE}, {2, 8, TRUE}}));
     EXPECT_EQ(drv.GetBandLevel(2), 8);
 }
@@ -210,7 +144,7 @@ TEST_F(AudioDrvThreadTest, KickWithoutAChangeSendsNothing) {
     EXPECT_TRUE(drv.Kick());
     EXPECT_TRUE(drv.Kick());
     SendMarker();
-    EXPECT_EQ(device.Messages(), (Messages{{118, 1}}));
+    EXPECT_EQ(device.Messages(), (Messages{{kBandMsg + 4, 1}}));
     EXPECT_EQ(log.All().size(), 1u);
 }
 
@@ -236,7 +170,7 @@ TEST_F(AudioDrvThreadTest, CloseEndsTheWorkerAndClosesTheDevice) {
 }
 
 TEST_F(AudioDrvThreadTest, DestructionWaitsForThePassUnderWay) {
-    auto* pDrv = new TestDrvThread(log);
+    auto* pDrv = new RecordingDrvThread(log);
     ASSERT_TRUE(pDrv->StartWorker());
     device.HoldSends();
     ASSERT_TRUE(pDrv->SetBandLevel(3, 12));

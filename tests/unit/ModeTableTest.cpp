@@ -1,17 +1,17 @@
 #include "fakes/FakeDevice.h"
-#include "support/SettingsScratch.h"
-#include "support/Wait.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
+#include "unit/SettingsScratch.h"
 
 namespace {
 
 // The live levels of g_AudioConfig, set the way the program sets them: from the registry.
-void LoadLiveLevels(const Levels& levels) {
+void LoadLiveLevels(const BandLevels& levels) {
     RegTree tree;
-    const LPCWSTR names[] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        tree.values[names[nBand]] = Dword(static_cast<DWORD>(levels[nBand]));
+        tree.values[kBandValues[nBand]] = Dword(static_cast<DWORD>(levels[nBand]));
     tree.values[L"Count"] = Dword(static_cast<DWORD>(g_nModes));
-    WriteTree(HKEY_CURRENT_USER, kMainPath, tree);
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, tree);
     const int nModes = g_nModes;
     ASSERT_TRUE(g_AudioConfig.Load());
     ASSERT_EQ(g_nModes, nModes);
@@ -44,7 +44,7 @@ TEST_F(ModeTableTest, AddModeAppendsTheLiveLevelsAndSaves) {
     EXPECT_EQ(g_nModes, 7);
     EXPECT_EQ(g_AudioConfig.m_nCurMode, 6);
     EXPECT_STREQ(g_Modes[6].szName, L"Mine");
-    EXPECT_EQ(ModeLevels(6), (Levels{1, 2, 3, 4, 5}));
+    EXPECT_EQ(ModeLevels(6), (BandLevels{1, 2, 3, 4, 5}));
     RegTree stored = StoredSettings();
     EXPECT_EQ(stored.values[L"Count"], Dword(7));
     EXPECT_EQ(stored.values[L"CurPF"], Dword(6));
@@ -71,7 +71,7 @@ TEST_F(ModeTableTest, AddModeRefusesAFullTable) {
     EXPECT_EQ(AddMode(L"one too many"), -1);
     EXPECT_EQ(g_nModes, kModeCapacity);
     EXPECT_EQ(g_AudioConfig.m_nCurMode, 2);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kMainPath)) << "nothing saved";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsPath)) << "nothing saved";
 }
 
 TEST_F(ModeTableTest, DeleteModeClosesTheGapClearsTheCurrentModeAndSaves) {
@@ -86,10 +86,10 @@ TEST_F(ModeTableTest, DeleteModeClosesTheGapClearsTheCurrentModeAndSaves) {
         for (int nMode = kBuiltInModeCount; nMode < 8; ++nMode) {
             const int nWas = nMode < nDeleted ? nMode : nMode + 1;
             EXPECT_EQ(std::wstring(g_Modes[nMode].szName), L"own " + std::to_wstring(nWas));
-            EXPECT_EQ(ModeLevels(nMode), (Levels{nWas, nWas, 0, 0, 1}));
+            EXPECT_EQ(ModeLevels(nMode), (BandLevels{nWas, nWas, 0, 0, 1}));
         }
         EXPECT_EQ(g_Modes[8].szName[0], L'\0');
-        EXPECT_EQ(ModeLevels(8), (Levels{0, 0, 0, 0, 0}));
+        EXPECT_EQ(ModeLevels(8), (BandLevels{0, 0, 0, 0, 0}));
 
         RegTree stored = StoredSettings();
         EXPECT_EQ(stored.values[L"CurPF"], Dword(0xFFFFFFFF));
@@ -107,7 +107,7 @@ TEST_F(ModeTableTest, DeleteModeRefusesIndicesOutsideTheModes) {
         DeleteMode(nIndex);
         EXPECT_EQ(g_nModes, 8) << nIndex;
     }
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kMainPath));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsPath));
 }
 
 TEST_F(ModeTableTest, CopyModeLevels) {
@@ -121,9 +121,9 @@ TEST_F(ModeTableTest, CopyModeLevels) {
     EXPECT_EQ(std::memcmp(before.data(), g_Modes, sizeof g_Modes), 0);
 
     EXPECT_TRUE(g_AudioConfig.CopyModeLevels(7, -1));
-    EXPECT_EQ(ModeLevels(7), (Levels{9, 9, 9, 9, 9}));
+    EXPECT_EQ(ModeLevels(7), (BandLevels{9, 9, 9, 9, 9}));
     EXPECT_TRUE(g_AudioConfig.CopyModeLevels(6, 1));
-    EXPECT_EQ(ModeLevels(6), (Levels{7, 4, 6, 5, 3}));
+    EXPECT_EQ(ModeLevels(6), (BandLevels{7, 4, 6, 5, 3}));
 
     // Onto the live levels: each goes to the worker as a pending band level.
     FakeDevice device;
@@ -133,8 +133,11 @@ TEST_F(ModeTableTest, CopyModeLevels) {
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         EXPECT_EQ(g_AudioConfig.GetBandLevel(nBand), ModeLevels(1)[nBand]);
     ASSERT_TRUE(device.WaitForCalls(5));
-    EXPECT_EQ(device.Messages(), (std::vector<std::pair<DWORD, DWORD>>{
-                                     {114, 7}, {115, 4}, {116, 6}, {117, 5}, {118, 3}}));
+    EXPECT_EQ(device.Messages(), (std::vector<std::pair<DWORD, DWORD>>{{kBandMsg, 7},
+                                                                       {kBandMsg + 1, 4},
+                                                                       {kBandMsg + 2, 6},
+                                                                       {kBandMsg + 3, 5},
+                                                                       {kBandMsg + 4, 3}}));
     g_AudioConfig.Close();
 }
 

@@ -1,5 +1,5 @@
 #include "settings/RegistryRoute.h"
-#include "support/SettingsScratch.h"
+#include "unit/SettingsScratch.h"
 
 #include <algorithm>
 #include <array>
@@ -13,9 +13,9 @@
 
 namespace {
 
-const LPCWSTR kMainValues[] = {L"AGC",   L"100Hz", L"250Hz", L"1KHz",       L"3.5KHz",
-                               L"10KHz", L"CurPF", L"Count", L"EQ Enabled", L"AGC Enabled"};
-const LPCWSTR kBandValues[] = {L"100Hz", L"250Hz", L"1KHz", L"3.5KHz", L"10KHz"};
+const LPCWSTR kMainValues[] = {L"AGC",         kBandValues[0], kBandValues[1], kBandValues[2],
+                               kBandValues[3], kBandValues[4], L"CurPF",       L"Count",
+                               L"EQ Enabled",  L"AGC Enabled"};
 
 // A settings object whose every field starts as a sentinel, so that a value Load misses shows.
 class SentinelConfig : public CAudioConfig {
@@ -162,7 +162,7 @@ TEST_F(SettingsRobustnessTest, CorruptContentsLoadWithinTheTableAndSaveCleanly) 
     for (int nRun = 0; nRun < kRuns; ++nRun) {
         SCOPED_TRACE(testing::Message() << "run " << nRun << " of seed " << nSeed);
         SetUp();
-        WriteTree(HKEY_CURRENT_USER, kMainPath, corruption.Settings());
+        WriteTree(HKEY_CURRENT_USER, kSettingsPath, corruption.Settings());
 
         CAudioConfig first;
         ASSERT_TRUE(first.Load());
@@ -227,7 +227,7 @@ private:
 
 struct StoredMode {
     std::wstring strName;
-    Levels levels;
+    BandLevels levels;
     bool operator==(const StoredMode& other) const {
         return strName == other.strName && levels == other.levels;
     }
@@ -247,9 +247,9 @@ bool Contains(const std::vector<StoredMode>& modes, const StoredMode& mode) {
 // Nine stored modes, a stale mode key beyond the count and foreign entries; g_AudioConfig in
 // memory as stored.
 RegTree StoreNineModes() {
-    const LPCWSTR builtIn[] = {L"Flat", L"Classical", L"Rock", L"Jazz", L"Dance", L"Vocal"};
     for (int nMode = 0; nMode < 9; ++nMode)
-        SetMode(nMode, nMode < 6 ? builtIn[nMode] : L"own " + std::to_wstring(nMode),
+        SetMode(nMode,
+                nMode < kBuiltInCount ? kBuiltInNames[nMode] : L"own " + std::to_wstring(nMode),
                 {nMode, 9 - nMode, 3, 4, 5});
     g_nModes = 9;
     g_AudioConfig.m_nCurMode = 7;
@@ -259,7 +259,7 @@ RegTree StoreNineModes() {
     stored.values[L"Foreign"] = Dword(1);
     stored.keys[L"Foreign"].keys[L"Child"] = {};
     stored.keys[L"00011"] = ModeKeyTree(L"stale", {1, 1, 1, 1, 1});
-    WriteTree(HKEY_CURRENT_USER, kMainPath, stored);
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, stored);
     return stored;
 }
 
@@ -309,8 +309,8 @@ void FailEachStepOf(const std::function<void()>& operation, int nLine) {
 
     for (int nFailAt = 1; nFailAt <= nSteps; ++nFailAt) {
         SCOPED_TRACE(testing::Message() << "step " << nFailAt << " of " << nSteps << " fails");
-        DeleteTree(HKEY_CURRENT_USER, kMainPath);
-        WriteTree(HKEY_CURRENT_USER, kMainPath, before);
+        DeleteTree(HKEY_CURRENT_USER, kSettingsPath);
+        WriteTree(HKEY_CURRENT_USER, kSettingsPath, before);
         RestoreMemory(memoryBefore);
         {
             FailingRegistry failing(nFailAt);

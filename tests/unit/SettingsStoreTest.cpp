@@ -1,17 +1,18 @@
 #include "fakes/FakeDevice.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
 #include "settings/RegistryRoute.h"
-#include "support/SettingsScratch.h"
-#include "support/Wait.h"
+#include "unit/SettingsScratch.h"
 
 #include <mutex>
 #include <vector>
 
 namespace {
 
-constexpr Levels kFlat = {8, 8, 8, 8, 8};
+constexpr BandLevels kFlat = {8, 8, 8, 8, 8};
 
-Levels LiveLevels(const CAudioConfig& config) {
-    Levels levels;
+BandLevels LiveLevels(const CAudioConfig& config) {
+    BandLevels levels;
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         levels[nBand] = config.GetBandLevel(nBand);
     return levels;
@@ -24,7 +25,7 @@ void StoreSettings(const std::map<std::wstring, RegValue>& values, int nModeKeys
     for (int nMode = 0; nMode < nModeKeys; ++nMode)
         tree.keys[ModeKeyName(nMode)] =
             ModeKeyTree(L"Mode " + std::to_wstring(nMode), {nMode, 1, 2, 3, 4});
-    WriteTree(HKEY_CURRENT_USER, kMainPath, tree);
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, tree);
 }
 
 void ExpectDefaults(const CAudioConfig& config, int nModes, int nLine) {
@@ -44,7 +45,7 @@ TEST_F(SettingsStoreTest, FirstStartWritesNothingUntilASwitchChanges) {
     CAudioConfig config;
     EXPECT_TRUE(config.Attach(nullptr));
     ExpectDefaults(config, 6, __LINE__);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kMainPath));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsPath));
 
     // Unchanged: nothing reaches the driver, and the value is written all the same.
     EXPECT_TRUE(config.SetEQEnable(TRUE));
@@ -53,13 +54,13 @@ TEST_F(SettingsStoreTest, FirstStartWritesNothingUntilASwitchChanges) {
               (std::map<std::wstring, RegValue>{{L"EQ Enabled", Dword(1)}}));
 
     EXPECT_TRUE(config.SetAGCEnable(FALSE));
-    EXPECT_EQ(device.Messages(), (std::vector<std::pair<DWORD, DWORD>>{{112, 0}}));
+    EXPECT_EQ(device.Messages(), (std::vector<std::pair<DWORD, DWORD>>{{kAGCEnableMsg, 0}}));
     EXPECT_EQ(StoredSettings().values[L"AGC Enabled"], Dword(0));
 
     // With the driver closed an unchanged request still succeeds and is written; a change fails
     // and is not.
     ASSERT_TRUE(config.Close());
-    DeleteTree(HKEY_CURRENT_USER, kMainPath);
+    DeleteTree(HKEY_CURRENT_USER, kSettingsPath);
     EXPECT_TRUE(config.SetEQEnable(TRUE));
     EXPECT_FALSE(config.SetAGCEnable(TRUE));
     EXPECT_EQ(StoredSettings().values,
@@ -76,7 +77,7 @@ TEST_F(SettingsStoreTest, CountWithItsSubkeysLoadsThatManyModesAndFallbacksForTh
     ExpectDefaults(config, 7, __LINE__);
     for (int nMode = 0; nMode < 7; ++nMode) {
         EXPECT_STREQ(g_Modes[nMode].szName, (L"Mode " + std::to_wstring(nMode)).c_str());
-        EXPECT_EQ(ModeLevels(nMode), (Levels{nMode, 1, 2, 3, 4}));
+        EXPECT_EQ(ModeLevels(nMode), (BandLevels{nMode, 1, 2, 3, 4}));
     }
 }
 
@@ -88,7 +89,7 @@ TEST_F(SettingsStoreTest, MissingSubkeyEndsReadingAndKeepsTheCount) {
     EXPECT_EQ(g_nModes, 8);
     EXPECT_STREQ(g_Modes[6].szName, L"Mode 6");
     EXPECT_STREQ(g_Modes[7].szName, L"kept");
-    EXPECT_EQ(ModeLevels(7), (Levels{1, 2, 3, 4, 5}));
+    EXPECT_EQ(ModeLevels(7), (BandLevels{1, 2, 3, 4, 5}));
 }
 
 TEST_F(SettingsStoreTest, CountTheTableCannotHoldFallsBackToSix) {
@@ -125,9 +126,9 @@ TEST_F(SettingsStoreTest, CurrentModeOutsideTheModesLoadsUnchangedAndIsNoMode) {
 TEST_F(SettingsStoreTest, ValuesOfAnotherTypeOrSize) {
     const BYTE bytes[8] = {5, 0, 0, 0, 1, 2, 3, 4};
     StoreSettings({{L"AGC", Sz(L"7", false)},
-                   {L"100Hz", RegValue{REG_BINARY, {3}}},
-                   {L"250Hz", RegValue{REG_QWORD, {bytes, bytes + 8}}},
-                   {L"1KHz", RegValue{REG_BINARY, {}}}});
+                   {kBandValues[0], RegValue{REG_BINARY, {3}}},
+                   {kBandValues[1], RegValue{REG_QWORD, {bytes, bytes + 8}}},
+                   {kBandValues[2], RegValue{REG_BINARY, {}}}});
     CAudioConfig config;
     ASSERT_TRUE(config.Load());
     EXPECT_EQ(config.GetAGCLevel(), L'7');
@@ -145,7 +146,7 @@ TEST_F(SettingsStoreTest, NamesAreReadWholeAndAlwaysTerminated) {
     tree.keys[L"00001"].values[L"Name"] = Sz(str261, false);
     tree.keys[L"00002"].values[L"Name"] = Sz(L"abc", false);
     tree.keys[L"00003"].values[L"Name"] = Sz(std::wstring(300, L'z'));
-    WriteTree(HKEY_CURRENT_USER, kMainPath, tree);
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, tree);
     for (int nMode = 0; nMode < 4; ++nMode)
         std::fill(std::begin(g_Modes[nMode].szName), std::end(g_Modes[nMode].szName), L'#');
     g_Modes[3].szName[kMaxModeName] = L'\0';
@@ -167,7 +168,7 @@ TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong)
     stale.keys[L"00001"].values[L"Extra"] = Dword(2);
     stale.keys[L"00001"].keys[L"Child"] = {};
     stale.keys[L"7"] = {};
-    WriteTree(HKEY_CURRENT_USER, kMainPath, stale);
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, stale);
 
     CAudioConfig config;
     config.m_bAGCEnable = FALSE;
@@ -178,9 +179,9 @@ TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong)
     ASSERT_TRUE(config.Save());
 
     RegTree expected;
-    expected.values = {{L"AGC", Dword(48)},           {L"100Hz", Dword(8)},
-                       {L"250Hz", Dword(8)},          {L"1KHz", Dword(8)},
-                       {L"3.5KHz", Dword(8)},         {L"10KHz", Dword(8)},
+    expected.values = {{L"AGC", Dword(48)},           {kBandValues[0], Dword(8)},
+                       {kBandValues[1], Dword(8)},    {kBandValues[2], Dword(8)},
+                       {kBandValues[3], Dword(8)},    {kBandValues[4], Dword(8)},
                        {L"CurPF", Dword(0xFFFFFFFF)}, {L"Count", Dword(7)},
                        {L"EQ Enabled", Dword(1)},     {L"AGC Enabled", Dword(0)}};
     for (int nMode = 0; nMode < 7; ++nMode)
@@ -199,10 +200,10 @@ TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong)
 }
 
 TEST_F(SettingsStoreTest, SaveWithoutControlPanelChangesNothing) {
-    DeleteTree(HKEY_CURRENT_USER, L"ControlPanel");
+    DeleteTree(HKEY_CURRENT_USER, kSettingsParent);
     CAudioConfig config;
     EXPECT_FALSE(config.Save());
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"ControlPanel"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsParent));
 }
 
 // Records the values the worker writes, in order, on their way to the registry.
@@ -218,7 +219,7 @@ public:
         }
         return CRegistryRoute::SetValue(hKey, pszName, dwType, pData, cbData);
     }
-    std::vector<DWORD> Levels() const {
+    std::vector<DWORD> BandLevels() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_levels;
     }
@@ -241,9 +242,9 @@ TEST_F(SettingsStoreTest, TheWorkerStoresEachLevelTheDriverAccepted) {
     device.Refuse(AUDMSG_EQ_BAND_FIRST + 0);
     ASSERT_TRUE(config.SetBandLevel(0, 3));
     ASSERT_TRUE(config.SetBandLevel(4, 1));
-    ASSERT_TRUE(WaitUntil([] { return StoredSettings().values[L"10KHz"] == Dword(1); }));
+    ASSERT_TRUE(WaitUntil([] { return StoredSettings().values[kBandValues[4]] == Dword(1); }));
     EXPECT_EQ(config.GetBandLevel(0), 8);
-    EXPECT_EQ(StoredSettings().values.count(L"100Hz"), 0u);
+    EXPECT_EQ(StoredSettings().values.count(kBandValues[0]), 0u);
 
     // A gain level stored while the previous one is being sent is not taken for an accepted one.
     device.HoldSends();
@@ -251,8 +252,8 @@ TEST_F(SettingsStoreTest, TheWorkerStoresEachLevelTheDriverAccepted) {
     ASSERT_TRUE(device.WaitForHeldSend());
     ASSERT_TRUE(config.SetAGCLevel(56));
     device.ReleaseSends();
-    ASSERT_TRUE(WaitUntil([&] { return agcWrites.Levels().size() >= 2; }));
-    EXPECT_EQ(agcWrites.Levels(), (std::vector<DWORD>{52, 56}));
+    ASSERT_TRUE(WaitUntil([&] { return agcWrites.BandLevels().size() >= 2; }));
+    EXPECT_EQ(agcWrites.BandLevels(), (std::vector<DWORD>{52, 56}));
     EXPECT_EQ(StoredSettings().values[L"AGC"], Dword(56));
 }
 

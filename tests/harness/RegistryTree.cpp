@@ -1,4 +1,4 @@
-#include "support/RegistryTree.h"
+#include "harness/RegistryTree.h"
 
 #include <ostream>
 

@@ -1,5 +1,5 @@
-#include "framework/FrameworkTestRes.h"
-#include "support/Wait.h"
+#include "harness/Wait.h"
+#include "integration/framework/FrameworkTestRes.h"
 #include "ui/framework/FrameWnd.h"
 #include "ui/framework/PropertySheet.h"
 #include "ui/framework/WinApp.h"

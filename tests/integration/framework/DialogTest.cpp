@@ -1,5 +1,5 @@
-#include "framework/FrameworkTestRes.h"
-#include "framework/ModalDriver.h"
+#include "integration/framework/FrameworkTestRes.h"
+#include "integration/framework/ModalDriver.h"
 #include "ui/framework/Dialog.h"
 #include "ui/framework/FrameWnd.h"
 #include "ui/framework/WinApp.h"

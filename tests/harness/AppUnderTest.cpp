@@ -1,7 +1,8 @@
-#include "support/AppUnderTest.h"
+#include "harness/AppUnderTest.h"
 
-#include "support/Program.h"
-#include "support/Wait.h"
+#include "harness/Contract.h"
+#include "harness/Program.h"
+#include "harness/Wait.h"
 
 #include <commctrl.h>
 #include <prsht.h>
@@ -64,7 +65,9 @@ HWND FindProcessWindow(DWORD dwProcessId, const std::wstring& strCaption, HWND h
     return search.hFound;
 }
 
-AppUnderTest::AppUnderTest() { StartProgram(L"muntara.exe", m_hProcess, m_dwProcessId); }
+AppUnderTest::AppUnderTest(const std::wstring& strExeName) {
+    StartProgram(strExeName, L"", m_hProcess, &m_dwProcessId);
+}
 
 AppUnderTest::~AppUnderTest() {
     if (!Running())
@@ -104,7 +107,7 @@ bool AppUnderTest::WaitForSheet() {
             if (!hSheet)
                 return false;
             m_hSheet = hSheet;
-            return Control(2051) != nullptr;
+            return Control(kBand0) != nullptr;
         },
         20000);
 }

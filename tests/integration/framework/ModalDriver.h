@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/Wait.h"
+#include "harness/Wait.h"
 
 #include <windows.h>
 

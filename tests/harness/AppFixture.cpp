@@ -1,54 +1,11 @@
-#include "support/AppFixture.h"
+#include "harness/AppFixture.h"
 
-#include "support/AppControls.h"
-#include "support/Wait.h"
+#include "harness/Contract.h"
+#include "harness/Wait.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-constexpr DWORD kHeadphoneQuery = 123;
-
-} // namespace
-
-std::wstring ModeKeyName(int nMode) {
-    wchar_t szName[16];
-    ::wsprintfW(szName, L"%05d", nMode);
-    return szName;
-}
-
-RegTree StoredMode(const std::wstring& strName, const BandLevels& levels) {
-    RegTree tree;
-    tree.values[L"Name"] = Sz(strName);
-    for (int nBand = 0; nBand < 5; ++nBand)
-        tree.values[kBandValues[nBand]] = Dword(static_cast<DWORD>(levels[nBand]));
-    return tree;
-}
-
-RegTree SettingsWithOwnModes(const std::vector<std::wstring>& ownNames) {
-    const BandLevels builtIn[6] = {{8, 8, 8, 8, 8}, {7, 4, 6, 5, 3}, {3, 5, 9, 4, 5},
-                                   {8, 7, 6, 6, 4}, {6, 2, 7, 8, 3}, {12, 9, 2, 9, 12}};
-    const wchar_t* const builtInNames[6] = {L"Flat", L"Classical", L"Rock",
-                                            L"Jazz", L"Dance",     L"Vocal"};
-    RegTree tree;
-    for (int nBand = 0; nBand < 5; ++nBand)
-        tree.values[kBandValues[nBand]] = Dword(8);
-    tree.values[L"AGC"] = Dword(48);
-    tree.values[L"EQ Enabled"] = Dword(1);
-    tree.values[L"AGC Enabled"] = Dword(1);
-    tree.values[L"CurPF"] = Dword(0);
-    tree.values[L"Count"] = Dword(static_cast<DWORD>(6 + ownNames.size()));
-    for (int nMode = 0; nMode < 6; ++nMode)
-        tree.keys[ModeKeyName(nMode)] = StoredMode(builtInNames[nMode], builtIn[nMode]);
-    for (size_t nOwn = 0; nOwn < ownNames.size(); ++nOwn) {
-        const int nLevel = static_cast<int>(nOwn % 16);
-        tree.keys[ModeKeyName(6 + static_cast<int>(nOwn))] =
-            StoredMode(ownNames[nOwn], {nLevel, nLevel, nLevel, nLevel, nLevel});
-    }
-    return tree;
-}
 
 void AppTest::SetUp() { DeleteTree(HKEY_CURRENT_USER, kSettingsPath); }
 
@@ -99,12 +56,6 @@ bool AppTest::WaitForStored(LPCWSTR pszName, DWORD dwValue) {
     return WaitUntil([&] { return StoredNumber(pszName) == static_cast<long long>(dwValue); });
 }
 
-RegTree AppTest::Stored() const {
-    RegTree tree;
-    ReadTree(HKEY_CURRENT_USER, kSettingsPath, tree);
-    return tree;
-}
-
 long long AppTest::StoredNumber(LPCWSTR pszName) const {
     DWORD dwValue = 0;
     DWORD cbValue = sizeof dwValue;
@@ -121,11 +72,15 @@ void AppTest::RestartApp() {
     ASSERT_TRUE(m_app->WaitForSheet()) << "the sheet did not show";
 }
 
+HWND AppTest::OpenSaveModeDialog() const {
+    m_app->Press(kNew);
+    return m_app->WaitForWindow(L"Save Mode");
+}
+
 void AppTest::NewMode(const std::wstring& strName) {
-    m_app->Press(2011);
-    const HWND hDialog = m_app->WaitForWindow(L"Save Mode");
+    const HWND hDialog = OpenSaveModeDialog();
     ASSERT_TRUE(hDialog) << "no Save Mode dialog";
-    AppUnderTest::SetText(hDialog, 2151, strName);
+    AppUnderTest::SetText(hDialog, kNameEdit, strName);
     ASSERT_TRUE(m_app->AnswerAndWait(hDialog, IDOK)) << "the dialog stayed open";
 }
 
@@ -137,33 +92,31 @@ void AppTest::Confirm(int nButton, const std::wstring& strQuestion, int nAnswer)
     ASSERT_TRUE(m_app->AnswerAndWait(hBox, nAnswer));
 }
 
+BandLevels AppTest::Sliders() const {
+    BandLevels levels;
+    for (int nBand = 0; nBand < 5; ++nBand)
+        levels[nBand] = m_app->SliderPos(kBandControls[nBand]);
+    return levels;
+}
+
+bool AppTest::NineEnabled(bool bEnabled) const {
+    for (const int nID : kNineControls) {
+        if (m_app->Enabled(nID) != bEnabled)
+            return false;
+    }
+    return true;
+}
+
+bool AppTest::Usable(bool bNine, bool bCheckBox) const {
+    return NineEnabled(bNine) && m_app->Enabled(kEnableEQ) == bCheckBox;
+}
+
 std::vector<std::wstring> ComboTexts(const AppUnderTest& app, int nComboID) {
     std::vector<std::wstring> texts;
     const int nCount = app.ComboCount(nComboID);
     for (int nIndex = 0; nIndex < nCount; ++nIndex)
         texts.push_back(app.ComboText(nComboID, nIndex));
     return texts;
-}
-
-std::vector<std::wstring> StoredModeNames(const RegTree& stored) {
-    std::vector<std::wstring> names;
-    const auto count = stored.values.find(L"Count");
-    if (count == stored.values.end() || count->second.data.size() != sizeof(DWORD))
-        return names;
-    DWORD dwCount = 0;
-    std::copy(count->second.data.begin(), count->second.data.end(),
-              reinterpret_cast<BYTE*>(&dwCount));
-    for (DWORD dwMode = 0; dwMode < dwCount; ++dwMode) {
-        const auto mode = stored.keys.find(ModeKeyName(static_cast<int>(dwMode)));
-        if (mode == stored.keys.end() || !mode->second.values.count(L"Name"))
-            break;
-        const std::vector<BYTE>& bytes = mode->second.values.at(L"Name").data;
-        std::wstring strName(bytes.size() / sizeof(wchar_t), L'\0');
-        std::copy(bytes.begin(), bytes.begin() + strName.size() * sizeof(wchar_t),
-                  reinterpret_cast<BYTE*>(&strName[0]));
-        names.push_back(strName.c_str()); // up to the terminating zero
-    }
-    return names;
 }
 
 unsigned SuiteSeed() {

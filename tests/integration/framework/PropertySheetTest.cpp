@@ -1,5 +1,5 @@
-#include "framework/FrameworkTestRes.h"
-#include "framework/ModalDriver.h"
+#include "integration/framework/FrameworkTestRes.h"
+#include "integration/framework/ModalDriver.h"
 #include "ui/framework/PropertySheet.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,3 @@
-#include "platform/Handle.h"
-#include "support/Program.h"
 #include "tools/shot/Png.h"
 
 #include <gtest/gtest.h>
@@ -145,34 +143,6 @@ TEST(PngTest, RefusesAnEmptyOrInconsistentPicture) {
     shot::Image image = Pattern(4, 3);
     image.rgb.pop_back();
     EXPECT_TRUE(shot::EncodePng(image).empty());
-}
-
-// Runs muntara-shot from the build's bin folder; false when it did not end in 30 s.
-bool RunShot(const std::wstring& strArgs, DWORD& dwExitCode) {
-    std::wstring strCommand = L"\"" + BinPath(L"muntara-shot.exe") + L"\" " + strArgs;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
-        return false;
-    const platform::UniqueHandle hThread(process.hThread);
-    const platform::UniqueHandle hProcess(process.hProcess);
-    return ::WaitForSingleObject(hProcess.Get(), 30000) == WAIT_OBJECT_0 &&
-           ::GetExitCodeProcess(hProcess.Get(), &dwExitCode);
-}
-
-TEST(ShotToolTest, ExitCodesTellNoWindowFromBadUsage) {
-    DWORD dwExitCode = 0;
-    ASSERT_TRUE(
-        RunShot(L"--caption \"No such window 7f3a\" --sheet --timeout 1 --out x.png", dwExitCode));
-    EXPECT_EQ(dwExitCode, 1u);
-    for (const wchar_t* pszArgs :
-         {L"", L"--sheet", L"--caption", L"--caption X --tab one", L"--caption X --message --tab 1",
-          L"--caption X --sheet --message", L"--caption X --frobnicate"}) {
-        ASSERT_TRUE(RunShot(pszArgs, dwExitCode)) << pszArgs;
-        EXPECT_EQ(dwExitCode, 2u) << pszArgs;
-    }
 }
 
 } // namespace

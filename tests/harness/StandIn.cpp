@@ -1,7 +1,7 @@
-#include "support/StandIn.h"
+#include "harness/StandIn.h"
 
-#include "support/Program.h"
-#include "support/Wait.h"
+#include "harness/Program.h"
+#include "harness/Wait.h"
 
 #include <cstdio>
 #include <sstream>
@@ -34,19 +34,9 @@ StandIn::StandIn(const std::wstring& strOptions) {
         !::SetHandleInformation(m_hOutput.Get(), HANDLE_FLAG_INHERIT, 0))
         return;
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = hChildInput.Get();
-    startup.hStdOutput = hChildOutput.Get();
-    startup.hStdError = hChildOutput.Get();
-    std::wstring strCommand = L"\"" + BinPath(L"wav1-standin.exe") + L"\" " + strOptions;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &startup, &process))
+    const HANDLE stdHandles[3] = {hChildInput.Get(), hChildOutput.Get(), hChildOutput.Get()};
+    if (!StartProgram(L"wav1-standin.exe", strOptions, m_hProcess, nullptr, &stdHandles))
         return;
-    ::CloseHandle(process.hThread);
-    m_hProcess.Reset(process.hProcess);
     m_reader = std::thread([this] { ReadOutput(); });
 }
 

@@ -6,13 +6,14 @@
 
 #include <string>
 
-// The built application, started as a process from the build's bin folder, found by its sheet
+// The built application (or another program with its sheet, such as the benchmarks' floor),
+// started as a process from the build's bin folder, found by its sheet
 // and driven from the test's process the way a user would: every message goes to the real
 // controls of the other process. Cancels the sheet when destroyed, and ends the process by its
 // handle only if it does not end by itself.
 class AppUnderTest {
 public:
-    AppUnderTest();
+    explicit AppUnderTest(const std::wstring& strExeName = L"muntara.exe");
     ~AppUnderTest();
     AppUnderTest(const AppUnderTest&) = delete;
     AppUnderTest& operator=(const AppUnderTest&) = delete;
@@ -65,6 +66,7 @@ public:
     void Sync() const;
 
     DWORD ProcessId() const { return m_dwProcessId; }
+    HANDLE Process() const { return m_hProcess.Get(); }
 
 private:
     platform::UniqueHandle m_hProcess;
