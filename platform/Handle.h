@@ -40,4 +40,21 @@ private:
     HANDLE m_hHandle = nullptr;
 };
 
+// The screen's device context for one scope; nullptr when there is none.
+class ScreenDC {
+public:
+    ScreenDC() : m_hDC(::GetDC(nullptr)) {}
+    ~ScreenDC() {
+        if (m_hDC)
+            ::ReleaseDC(nullptr, m_hDC);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+
+    HDC Get() const { return m_hDC; }
+
+private:
+    const HDC m_hDC;
+};
+
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "ui/AudioApp.h"
 
+#include "platform/Handle.h"
 #include "platform/UserSession.h"
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
@@ -15,22 +16,10 @@ CAudioApp theApp __attribute__((init_priority(kAppInitPriority)));
 
 namespace {
 
-// The screen's device context for the scope of one question.
-class ScreenDC {
-public:
-    ScreenDC() : m_hDC(::GetDC(nullptr)) {}
-    ~ScreenDC() {
-        if (m_hDC)
-            ::ReleaseDC(nullptr, m_hDC);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-
-    int PixelsPerInch() const { return m_hDC ? ::GetDeviceCaps(m_hDC, LOGPIXELSY) : 96; }
-
-private:
-    const HDC m_hDC;
-};
+int ScreenPixelsPerInch() {
+    const platform::ScreenDC dc;
+    return dc.Get() ? ::GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
+}
 
 } // namespace
 
@@ -57,7 +46,7 @@ LOGFONTW TitleLogFont(int nPixelsPerInch) {
 }
 
 void CAudioApp::CreateTitleFont() {
-    const LOGFONTW logFont = TitleLogFont(ScreenDC().PixelsPerInch());
+    const LOGFONTW logFont = TitleLogFont(ScreenPixelsPerInch());
     m_fontTitle.CreateFontIndirect(&logFont);
 }
 

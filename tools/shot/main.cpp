@@ -195,21 +195,6 @@ void Repaint(HWND hWnd) {
     SendWithin(hWnd, WM_NULL, 0, 0, dwResult);
 }
 
-class ScreenDc {
-public:
-    ScreenDc() : m_hDc(::GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (m_hDc)
-            ::ReleaseDC(nullptr, m_hDc);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC Get() const { return m_hDc; }
-
-private:
-    HDC m_hDc;
-};
-
 class MemoryDc {
 public:
     explicit MemoryDc(HDC hDcLike) : m_hDc(::CreateCompatibleDC(hDcLike)) {}
@@ -273,7 +258,7 @@ bool CaptureWindow(HWND hWnd, shot::Image& image) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
 
-    const ScreenDc screen;
+    const platform::ScreenDC screen;
     const MemoryDc memory(screen.Get());
     void* pBits = nullptr;
     const GdiBitmap bitmap(
