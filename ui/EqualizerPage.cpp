@@ -136,10 +136,8 @@ void CPP_Equalizer::OnSelChangeMode() {
 // Stores the chosen mode at once, without rewriting the rest of the settings. While the key
 // cannot be opened the current mode stays what it was.
 void CPP_Equalizer::StoreCurrentMode(int nMode) {
-    const int nPrevious = g_AudioConfig.m_nCurMode;
-    g_AudioConfig.m_nCurMode = nMode;
-    if (WriteSettingsValue(kCurModeValue, static_cast<DWORD>(nMode)) != ERROR_SUCCESS)
-        g_AudioConfig.m_nCurMode = nPrevious;
+    if (WriteSettingsValue(kCurModeValue, static_cast<DWORD>(nMode)) == ERROR_SUCCESS)
+        g_AudioConfig.m_nCurMode = nMode;
 }
 
 void CPP_Equalizer::EnableEQControls(BOOL state) {

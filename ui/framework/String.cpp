@@ -51,21 +51,18 @@ void CString::Format(LPCWSTR pszFormat, LPCWSTR pszArg) {
     const int nInsert = Length(pszInsert);
     CString result;
     for (LPCWSTR p = pszFormat ? pszFormat : L""; *p; ++p) {
+        bool bAppended;
         if (p[0] == L'%' && p[1] == L's') {
-            if (!result.Reserve(result.m_nLength + nInsert))
-                break;
-            ::CopyMemory(result.m_psz + result.m_nLength, pszInsert, nInsert * sizeof(WCHAR));
-            result.m_nLength += nInsert;
+            bAppended = result.Append(pszInsert, nInsert);
             ++p;
         } else {
-            const WCHAR ch = (p[0] == L'%' && p[1] == L'%') ? *++p : *p;
-            if (!result.Reserve(result.m_nLength + 1))
-                break;
-            result.m_psz[result.m_nLength++] = ch;
+            if (p[0] == L'%' && p[1] == L'%')
+                ++p;
+            bAppended = result.Append(p, 1);
         }
+        if (!bAppended)
+            break;
     }
-    if (result.m_psz)
-        result.m_psz[result.m_nLength] = L'\0';
     Swap(result);
 }
 
@@ -110,6 +107,15 @@ void CString::Assign(LPCWSTR psz, int nLength) {
         ::CopyMemory(m_psz, psz, static_cast<size_t>(nLength) * sizeof(WCHAR));
     m_psz[nLength] = L'\0';
     m_nLength = nLength;
+}
+
+bool CString::Append(LPCWSTR psz, int nLength) {
+    if (!Reserve(m_nLength + nLength))
+        return false;
+    ::CopyMemory(m_psz + m_nLength, psz, static_cast<size_t>(nLength) * sizeof(WCHAR));
+    m_nLength += nLength;
+    m_psz[m_nLength] = L'\0';
+    return true;
 }
 
 void CString::Swap(CString& other) noexcept {

@@ -45,6 +45,8 @@ private:
     // Room for nLength characters and a terminator, the text so far kept.
     bool Reserve(int nLength);
     void Assign(LPCWSTR psz, int nLength);
+    // False when there was no room for it.
+    bool Append(LPCWSTR psz, int nLength);
     void Swap(CString& other) noexcept;
 
     LPWSTR m_psz = nullptr; // nullptr while nothing was ever stored
