@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then configures and builds one preset (default: everything into
-# build/; release: the size-optimised programs into build-release/; i686: everything for the
-# handheld's 32-bit word into build-i686/).
+# build/; release: the size-optimised programs into build-release/; handheld: the program for the
+# handheld into build-handheld/, which fails on a call the handheld lacks).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

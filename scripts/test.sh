@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything, also for the handheld's 32-bit word (build-i686/: built as the check, since
-# this machine cannot run 32-bit programs), and runs every test under Wine, on a private display.
+# Builds everything, and the program for the handheld (build-handheld/: built and checked against
+# the handheld's API, never run, since this machine runs no 32-bit program), and runs every test
+# under Wine, on a private display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/build.sh
-scripts/build.sh i686
+scripts/build.sh handheld
 source scripts/wine-env.sh
 wine_use_prefix tests
 trap wine_finish EXIT

@@ -84,8 +84,8 @@ void LoadModes() {
 
 template <size_t N> bool IsNamed(LPCWSTR pszName, const LPCWSTR (&names)[N]) {
     for (const LPCWSTR pszKept : names)
-        if (::CompareStringOrdinal(pszName, -1, pszKept, -1, TRUE) == CSTR_EQUAL)
-            return true; // value names are case-insensitive
+        if (::_wcsicmp(pszName, pszKept) == 0)
+            return true; // value names are case-insensitive; ours are plain ASCII
     return false;
 }
 
@@ -131,8 +131,8 @@ bool RemoveForeignKeys(const CSettingsKey& key, int nModes) {
 // A record's name is terminated by construction; the copy makes sure nothing past it is written.
 LONG SaveModeName(const CSettingsKey& key, const EQ_MODE& mode) {
     WCHAR szName[kMaxModeName + 1];
-    const size_t cchName = ::wcsnlen(mode.szName, kMaxModeName);
-    std::wmemcpy(szName, mode.szName, cchName);
+    const int cchName = RecordNameLength(mode);
+    std::wmemcpy(szName, mode.szName, static_cast<size_t>(cchName));
     szName[cchName] = L'\0';
     return key.WriteString(kModeNameValue, szName);
 }

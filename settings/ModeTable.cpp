@@ -37,14 +37,31 @@ const BAND_INFO g_Bands[kBandCount] = {
     {kBandValues[3], 117}, {kBandValues[4], 118},
 };
 
-int ModeNameLength(LPCWSTR pszName) {
+namespace {
+
+int BoundedLength(LPCWSTR psz, int nMax) {
     int nLength = 0;
-    while (nLength < kMaxModeName && pszName[nLength])
+    while (nLength < nMax && psz[nLength])
         ++nLength;
+    return nLength;
+}
+
+} // namespace
+
+int ModeNameLength(LPCWSTR pszName) {
+    int nLength = BoundedLength(pszName, kMaxModeName);
     if (nLength > 0 && IS_HIGH_SURROGATE(pszName[nLength - 1]))
         --nLength;
     return nLength;
 }
+
+void CopyModeName(EQ_MODE& mode, LPCWSTR pszName) {
+    const int nLength = ModeNameLength(pszName);
+    std::wmemcpy(mode.szName, pszName, static_cast<size_t>(nLength));
+    mode.szName[nLength] = L'\0';
+}
+
+int RecordNameLength(const EQ_MODE& mode) { return BoundedLength(mode.szName, kMaxModeName); }
 
 int AddMode(LPCWSTR pszName) {
     const int nMode = g_nModes;
@@ -52,10 +69,7 @@ int AddMode(LPCWSTR pszName) {
         return -1;
     g_AudioConfig.m_nCurMode = nMode;
     g_nModes = nMode + 1;
-    const LPCWSTR pszGiven = pszName ? pszName : L"";
-    const int nLength = ModeNameLength(pszGiven);
-    std::wmemcpy(g_Modes[nMode].szName, pszGiven, nLength);
-    g_Modes[nMode].szName[nLength] = L'\0';
+    CopyModeName(g_Modes[nMode], pszName ? pszName : L"");
     g_AudioConfig.CopyModeLevels(nMode, -1);
     g_AudioConfig.Save();
     return nMode;
@@ -67,7 +81,8 @@ void DeleteMode(int nIndex) {
         return;
     for (int nMode = nIndex; nMode < nCount - 1; ++nMode) {
         g_AudioConfig.CopyModeLevels(nMode, nMode + 1);
-        ::lstrcpynW(g_Modes[nMode].szName, g_Modes[nMode + 1].szName, kMaxModeName + 1);
+        // The whole record's name: a stored one is kept as it was read, terminated.
+        std::wmemcpy(g_Modes[nMode].szName, g_Modes[nMode + 1].szName, kMaxModeName + 1);
     }
     g_Modes[nCount - 1] = EQ_MODE{};
     g_AudioConfig.m_nCurMode = -1;

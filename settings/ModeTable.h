@@ -30,6 +30,12 @@ extern const BAND_INFO g_Bands[kBandCount];
 // is the first half of a surrogate pair, whose second half would be lost.
 int ModeNameLength(LPCWSTR pszName);
 
+// Puts pszName into the record, cut to ModeNameLength and terminated.
+void CopyModeName(EQ_MODE& mode, LPCWSTR pszName);
+
+// How many code units of the record's name come before its zero: at most kMaxModeName.
+int RecordNameLength(const EQ_MODE& mode);
+
 // Appends a mode holding the live levels, makes it the current mode and saves. The name is
 // cut to ModeNameLength. Returns the new index, or -1 (nothing changed) when the table is full.
 int AddMode(LPCWSTR pszName);

@@ -9,6 +9,7 @@
 #include "ui/MainSheet.h"
 #include "ui/framework/FrameWnd.h"
 
+#include <cwchar>
 #include <new>
 
 // Constructed before g_AudioConfig and so destroyed after it.
@@ -39,9 +40,12 @@ LOGFONTW TitleLogFont(int nPixelsPerInch) {
     LOGFONTW logFont = {};
     // 13 pixels on the handheld's 96 DPI screen; in proportion elsewhere, as the pages' dialog
     // units are, so that the titles stay the largest text on the page.
-    logFont.lfHeight = ::MulDiv(13, nPixelsPerInch, 96);
+    // Rounded to the nearest pixel; a screen's resolution is positive.
+    logFont.lfHeight = (13 * nPixelsPerInch + 48) / 96;
     logFont.lfWeight = FW_BOLD;
-    ::lstrcpynW(logFont.lfFaceName, L"Tahoma", LF_FACESIZE);
+    static constexpr WCHAR kFaceName[] = L"Tahoma";
+    static_assert(ARRAYSIZE(kFaceName) <= LF_FACESIZE, "the face name fits with its zero");
+    std::wmemcpy(logFont.lfFaceName, kFaceName, ARRAYSIZE(kFaceName));
     return logFont;
 }
 

@@ -98,7 +98,7 @@ void CPP_Equalizer::FillModeList() {
         if (nMode < kBuiltInModeCount && mode.szName[0] == L'\0') {
             CString strName;
             strName.LoadString(IDS_MODE_FLAT + nMode);
-            ::lstrcpynW(mode.szName, strName, kMaxModeName + 1);
+            CopyModeName(mode, strName);
         }
         m_cbMode.AddString(mode.szName);
     }

@@ -17,13 +17,22 @@ constexpr int kMessageBoxTextID = 0xFFFF;
 
 struct PromptSearch {
     HWND hOwner;
+    DWORD dwThreadId;
     LPCWSTR pszText;
     HWND hPrompt;
 };
 
+// The window a child window belongs to: the first one up its parents that is not a child.
+HWND TopLevelWindow(HWND hWnd) {
+    while (hWnd && (::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD))
+        hWnd = ::GetParent(hWnd);
+    return hWnd;
+}
+
 BOOL CALLBACK MatchPrompt(HWND hWnd, LPARAM lParam) {
     auto* const pSearch = reinterpret_cast<PromptSearch*>(lParam);
-    if (::GetWindow(hWnd, GW_OWNER) != pSearch->hOwner)
+    if (::GetWindowThreadProcessId(hWnd, nullptr) != pSearch->dwThreadId ||
+        ::GetWindow(hWnd, GW_OWNER) != pSearch->hOwner)
         return TRUE;
     // Longer than the prompt's text is enough: a longer text is cut and then differs.
     WCHAR szText[128] = {};
@@ -74,8 +83,10 @@ void CPP_Equalizer::ClosePrompt() {
     CString strText;
     strText.LoadString(IDS_PLUG_IN_HEADPHONE);
     // The prompt is owned by the sheet, the top-level window of the page.
-    PromptSearch search = {::GetAncestor(m_hWnd, GA_ROOT), strText, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), MatchPrompt, reinterpret_cast<LPARAM>(&search));
+    // Among the top-level windows of the page's thread: the prompt runs in the page's own loop.
+    PromptSearch search = {TopLevelWindow(m_hWnd), ::GetWindowThreadProcessId(m_hWnd, nullptr),
+                           strText, nullptr};
+    ::EnumWindows(MatchPrompt, reinterpret_cast<LPARAM>(&search));
     if (search.hPrompt)
         ::PostMessageW(search.hPrompt, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }

@@ -9,15 +9,31 @@
 #include <cstdint>
 #include <new>
 
+// The compiler takes every block of a plain new as aligned for any type up to its default; the
+// heap aligns blocks to MEMORY_ALLOCATION_ALIGNMENT, and the build tells the compiler so.
+static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ <= MEMORY_ALLOCATION_ALIGNMENT,
+              "operator new gives the heap's alignment");
+
 namespace {
 
 void* Allocate(size_t cb) { return ::HeapAlloc(::GetProcessHeap(), 0, cb ? cb : 1); }
+
+// The exit code of a program that ended on a fault, as the C runtime's abort gives.
+constexpr UINT kFaultExitCode = 3;
+
+// A fault the program cannot go on from: it says so, as far as it still can, and ends.
+[[noreturn]] void EndOnFault(LPCWSTR pszFault) {
+    ::MessageBoxW(nullptr, pszFault, nullptr, MB_OK | MB_ICONSTOP);
+    ::TerminateProcess(::GetCurrentProcess(), kFaultExitCode);
+    for (;;)
+        ::Sleep(INFINITE); // the process ends before this thread wakes
+}
 
 // A plain new that cannot allocate has nobody to tell: the program ends.
 void* AllocateOrEnd(size_t cb) {
     void* const p = Allocate(cb);
     if (!p)
-        ::FatalAppExitW(0, L"Out of memory");
+        EndOnFault(L"Out of memory");
     return p;
 }
 
@@ -27,17 +43,21 @@ void Free(void* p) {
 }
 
 // One lock for every static object's first initialisation: they are few and quick. Recursive, so
-// that initialising one may initialise another on the same thread.
-INIT_ONCE g_guardLockOnce = INIT_ONCE_STATIC_INIT;
+// that initialising one may initialise another on the same thread. It is made by the first thread
+// that needs it, before any static object may be constructed; a second thread arriving meanwhile
+// waits the few instructions that takes.
+enum : LONG { kLockUnmade, kLockMaking, kLockMade };
+volatile LONG g_nGuardLockState = kLockUnmade;
 CRITICAL_SECTION g_guardLock;
 
-BOOL CALLBACK InitGuardLock(PINIT_ONCE, PVOID, PVOID*) {
-    ::InitializeCriticalSection(&g_guardLock);
-    return TRUE;
-}
-
 CRITICAL_SECTION& GuardLock() {
-    ::InitOnceExecuteOnce(&g_guardLockOnce, InitGuardLock, nullptr, nullptr);
+    if (::InterlockedCompareExchange(&g_nGuardLockState, kLockMaking, kLockUnmade) ==
+        kLockUnmade) {
+        ::InitializeCriticalSection(&g_guardLock);
+        ::InterlockedExchange(&g_nGuardLockState, kLockMade);
+    }
+    while (::InterlockedCompareExchange(&g_nGuardLockState, kLockMade, kLockMade) != kLockMade)
+        ::Sleep(0);
     return g_guardLock;
 }
 
@@ -60,7 +80,7 @@ void operator delete(void* p, const std::nothrow_t&) noexcept { Free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { Free(p); }
 
 // A call through a vtable slot of an abstract class: a fault in the program.
-extern "C" void __cxa_pure_virtual() { ::FatalAppExitW(0, L"Pure virtual call"); }
+extern "C" void __cxa_pure_virtual() { EndOnFault(L"Pure virtual call"); }
 
 // A function's static object: 1 when the caller is to initialise it, holding the lock until it
 // releases or aborts; 0 when it already stands.

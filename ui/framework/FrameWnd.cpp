@@ -27,26 +27,18 @@ LRESULT CALLBACK FrameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
-INIT_ONCE g_frameClassOnce = INIT_ONCE_STATIC_INIT;
-
-BOOL CALLBACK RegisterFrameClass(PINIT_ONCE, PVOID, PVOID* ppModule) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
+// The module the frame class is registered in, nullptr when it cannot be. Registering again is
+// harmless and cheap, and needs neither a one-time initialisation nor a guarded static.
+HINSTANCE FrameClassModule() {
+    WNDCLASSW wc = {};
     wc.lpfnWndProc = FrameProc;
     wc.hInstance = AfxGetInstanceHandle();
     wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kFrameClassName;
-    *ppModule = ::RegisterClassExW(&wc) ? wc.hInstance : nullptr;
-    return TRUE;
-}
-
-// The module the frame class was registered in, nullptr when it could not be; registers once,
-// with the platform's one-time initialisation rather than the runtime's guarded static.
-HINSTANCE FrameClassModule() {
-    PVOID pModule = nullptr;
-    ::InitOnceExecuteOnce(&g_frameClassOnce, RegisterFrameClass, nullptr, &pModule);
-    return static_cast<HINSTANCE>(pModule);
+    if (::RegisterClassW(&wc) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+        return wc.hInstance;
+    return nullptr;
 }
 
 // A menu that is destroyed unless a window took it.

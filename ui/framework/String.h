@@ -38,8 +38,6 @@ public:
     LPWSTR GetBuffer(int nMinLength);
     void ReleaseBuffer();
 
-    bool operator==(LPCWSTR psz) const;
-
 private:
     static int Length(LPCWSTR psz) { return psz ? ::lstrlenW(psz) : 0; }
     // Room for nLength characters and a terminator, the text so far kept.

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Makes the handheld program's import libraries from the handheld's API list, and fails, naming
+# each, on a call of the program's objects that the handheld does not export.
+#
+#   handheld-imports.sh LIST NM DLLTOOL LIBGCC OUTDIR OBJECT_OR_ARCHIVE...
+#
+# A call of the objects is an import slot (__imp__Name@N) or a direct call of a C library function
+# (_name) that none of the objects defines, nor the compiler's own helpers (LIBGCC: 64-bit division,
+# the stack probe), nor the link itself (the table of static constructors). Names the handheld's headers define inline must be
+# defined by the objects themselves (platform/HandheldInline.cpp). The list says which names
+# exist, not which library exports them: the common controls' families below are COMMCTRL.dll's,
+# the rest COREDLL.dll's. The import libraries hold what the objects call, with the 32-bit
+# calling convention's decoration their calls carry.
+set -euo pipefail
+
+list=$1 nm=$2 dlltool=$3 libgcc=$4 outdir=$5
+shift 5
+
+commctrl_families='^(ImageList_|CommandBar_|CommandBands_|DPA_|DSA_|Str_SetPtrW$|CreatePropertySheetPageW$|DestroyPropertySheetPage$|PropertySheetW$|CreateStatusWindowW$|DrawStatusTextW$|CreateToolbar$|CreateToolbarEx$|CreateUpDownControl$|InitCommonControls$|InitCommonControlsEx$)'
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+awk '/^# exported/ {s = "e"; next} /^# defined inline/ {s = "i"; next} /^#/ || NF == 0 {next}
+     s == "e" {print > "'"$work"'/exported"} s == "i" {print > "'"$work"'/inline"}' "$list"
+sort -u -o "$work/exported" "$work/exported"
+sort -u -o "$work/inline" "$work/inline"
+
+# "FILE: SYMBOL" for each undefined symbol, and every defined symbol.
+"$nm" -A -P -u "$@" | awk '{sub(/:$/, "", $1); print $1 " " $2}' | sort -u -k2 >"$work/undefined"
+{
+    "$nm" -P --defined-only "$@" "$libgcc" 2>/dev/null | awk 'NF >= 2 && $2 != "U" {print $1}'
+    echo ___CTOR_LIST__
+} | sort -u >"$work/defined"
+awk 'NR == FNR {defined[$1] = 1; next} !($2 in defined)' "$work/defined" "$work/undefined" \
+    >"$work/calls"
+
+: >"$work/COREDLL.def.body"
+: >"$work/COMMCTRL.def.body"
+missing=0
+while read -r file symbol; do
+    decorated=${symbol#__imp__}
+    [ "$decorated" = "$symbol" ] && decorated=${symbol#_}
+    name=${decorated%@*}
+    if grep -qx -- "$name" "$work/inline"; then
+        echo "handheld API: $name is defined inline by the handheld's headers, and nothing here defines it (${file##*/})" >&2
+        missing=1
+    elif ! grep -qx -- "$name" "$work/exported"; then
+        echo "handheld API: $name is not on the handheld (${file##*/})" >&2
+        missing=1
+    elif [[ $name =~ $commctrl_families ]]; then
+        echo "$decorated" >>"$work/COMMCTRL.def.body"
+    else
+        echo "$decorated" >>"$work/COREDLL.def.body"
+    fi
+done <"$work/calls"
+[ "$missing" = 0 ] || exit 1
+
+mkdir -p "$outdir"
+for library in COREDLL COMMCTRL; do
+    { echo "LIBRARY $library.dll"; echo EXPORTS; sort -u "$work/$library.def.body"; } \
+        >"$outdir/$library.def"
+    # -k: the import names are the plain names; the decoration stays on the linker's side.
+    "$dlltool" -k -d "$outdir/$library.def" -D "$library.dll" -l "$outdir/lib$library.a"
+done

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Fails, naming each, when the linked handheld program imports from a library other than the
+# handheld's two, or a name the handheld's API list does not give as exported.
+#
+#   handheld-program-check.sh LIST OBJDUMP PROGRAM
+set -euo pipefail
+
+list=$1 objdump=$2 program=$3
+
+exported=$(awk '/^# exported/ {s = 1; next} /^#/ {s = 0} s && NF' "$list")
+# objdump -p lists each imported library ("DLL Name: X") with its names ("<hint> <name>").
+imports=$("$objdump" -p "$program" | awk '
+    /^\tDLL Name: / {dll = $3; next}
+    /^\t[ \t]*vma:/ {next}
+    dll && /^\t[ \t]*[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ {print dll, $3; next}
+    /^$/ {dll = ""}')
+
+failed=0
+while read -r dll name; do
+    case "$dll" in
+    COREDLL.dll | COMMCTRL.dll) ;;
+    *) echo "handheld program: imports $name from $dll, not a library of the handheld" >&2; failed=1; continue ;;
+    esac
+    grep -qx -- "$name" <<<"$exported" ||
+        { echo "handheld program: imports $name, which the handheld does not export" >&2; failed=1; }
+done <<<"$imports"
+[ -n "$imports" ] || { echo "handheld program: no imports found in $program" >&2; exit 1; }
+exit "$failed"

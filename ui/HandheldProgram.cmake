@@ -1,0 +1,34 @@
+# The handheld's link of muntara.exe: its own start-up, the handheld's two system libraries, and
+# nothing of a desktop (no C runtime, no desktop library). The import libraries are made from the
+# handheld's API list and what the system's objects call, which fails on a call the handheld
+# lacks; the linked program is then checked to import nothing else.
+set(handheld_api ${PROJECT_SOURCE_DIR}/platform/handheld-api.txt)
+set(handheld_imports ${HANDHELD_IMPORTS_DIR})
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE libgcc
+                OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+set(system_objects
+    $<TARGET_FILE:platform> $<TARGET_FILE:driver> $<TARGET_FILE:settings> $<TARGET_FILE:ui>
+    $<TARGET_FILE:framework> $<TARGET_OBJECTS:program> $<TARGET_OBJECTS:handheld_start>)
+add_custom_command(
+  OUTPUT ${handheld_imports}/libCOREDLL.a ${handheld_imports}/libCOMMCTRL.a
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/handheld-imports.sh ${handheld_api} ${CMAKE_NM}
+          ${CMAKE_DLLTOOL} ${libgcc} ${handheld_imports} ${system_objects}
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/handheld-imports.sh ${handheld_api} platform driver settings
+          ui framework program handheld_start $<TARGET_OBJECTS:program>
+          $<TARGET_OBJECTS:handheld_start>
+  COMMENT "Checking the handheld's calls and making its import libraries"
+  COMMAND_EXPAND_LISTS VERBATIM)
+add_custom_target(handheld_import_libraries
+                  DEPENDS ${handheld_imports}/libCOREDLL.a ${handheld_imports}/libCOMMCTRL.a)
+add_dependencies(muntara handheld_import_libraries)
+
+target_sources(muntara PRIVATE $<TARGET_OBJECTS:handheld_start>)
+# The handheld passes the entry the arguments of wWinMain, and runs programs of its own subsystem.
+target_link_options(muntara PRIVATE -nostdlib -Wl,-e,_HandheldEntry@16
+                    -Wl,--subsystem,wince:4.20 -Wl,--major-os-version,4
+                    -Wl,--minor-os-version,20)
+add_custom_command(
+  TARGET muntara POST_BUILD
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh ${handheld_api} ${CMAKE_OBJDUMP}
+          $<TARGET_FILE:muntara>
+  VERBATIM)
