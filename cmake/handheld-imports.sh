@@ -55,6 +55,7 @@ while read -r file symbol; do
     fi
 done <"$work/calls"
 [ "$missing" = 0 ] || exit 1
+echo "handheld API: $(wc -l <"$work/calls") calls, each exported by the handheld"
 
 mkdir -p "$outdir"
 for library in COREDLL COMMCTRL; do
