@@ -40,9 +40,9 @@ INT_PTR WINAPI DialogBoxParamInline(HINSTANCE hInstance, LPCWSTR pszTemplate, HW
 extern "C" {
 decltype(&SetEventInline) g_pSetEvent asm("__imp__SetEvent@4") = SetEventInline;
 decltype(&TlsAllocInline) g_pTlsAlloc asm("__imp__TlsAlloc@0") = TlsAllocInline;
-decltype(&GetCurrentProcessInline) g_pGetCurrentProcess asm("__imp__GetCurrentProcess@0") =
-    GetCurrentProcessInline;
+decltype(&GetCurrentProcessInline)
+    g_pGetCurrentProcess asm("__imp__GetCurrentProcess@0") = GetCurrentProcessInline;
 decltype(&LstrlenInline) g_pLstrlen asm("__imp__lstrlenW@4") = LstrlenInline;
-decltype(&DialogBoxParamInline) g_pDialogBoxParam asm("__imp__DialogBoxParamW@20") =
-    DialogBoxParamInline;
+decltype(&DialogBoxParamInline)
+    g_pDialogBoxParam asm("__imp__DialogBoxParamW@20") = DialogBoxParamInline;
 }

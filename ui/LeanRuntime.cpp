@@ -51,8 +51,7 @@ volatile LONG g_nGuardLockState = kLockUnmade;
 CRITICAL_SECTION g_guardLock;
 
 CRITICAL_SECTION& GuardLock() {
-    if (::InterlockedCompareExchange(&g_nGuardLockState, kLockMaking, kLockUnmade) ==
-        kLockUnmade) {
+    if (::InterlockedCompareExchange(&g_nGuardLockState, kLockMaking, kLockUnmade) == kLockUnmade) {
         ::InitializeCriticalSection(&g_guardLock);
         ::InterlockedExchange(&g_nGuardLockState, kLockMade);
     }
