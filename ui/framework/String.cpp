@@ -25,13 +25,6 @@ CString& CString::operator=(LPCWSTR psz) {
     return *this;
 }
 
-bool CString::operator==(LPCWSTR psz) const {
-    const int nLength = Length(psz);
-    return nLength == m_nLength &&
-           (nLength == 0 ||
-            ::CompareStringOrdinal(m_psz, nLength, psz, nLength, FALSE) == CSTR_EQUAL);
-}
-
 BOOL CString::LoadString(UINT nID) {
     // With no buffer, LoadStringW points at the resource itself: any length, no copy to size.
     LPCWSTR pszResource = nullptr;
