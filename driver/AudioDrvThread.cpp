@@ -116,36 +116,33 @@ BOOL CAudioDrvThread::Run() {
     return TRUE;
 }
 
+// Sends one setting's live level when it differs from the level applied last, and reports the
+// level that stands afterwards: the one sent, or after a refusal the one put back.
+template <typename Send, typename Report>
+void CAudioDrvThread::ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send,
+                                 Report report) {
+    const LONG nLevel = live;
+    if (nLevel == nApplied)
+        return;
+    if (send(nLevel)) {
+        nApplied = nLevel;
+        report(nLevel, FALSE);
+    } else {
+        PutBack(live, nLevel, nApplied);
+        report(nApplied, TRUE);
+    }
+}
+
 void CAudioDrvThread::ApplyChanges(AppliedLevels& applied) {
-    ApplyAGCLevel(applied);
+    ApplyLevel(
+        m_nAGCLevel, applied.nAGCLevel,
+        [this](LONG nLevel) { return CAudioDrv::SetAGCLevel(nLevel); },
+        [this](LONG nLevel, BOOL bFailed) { OnAGCLevelApplied(nLevel, bFailed); });
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        ApplyBandLevel(nBand, applied);
-}
-
-void CAudioDrvThread::ApplyAGCLevel(AppliedLevels& applied) {
-    const LONG nLevel = m_nAGCLevel;
-    if (nLevel == applied.nAGCLevel)
-        return;
-    if (CAudioDrv::SetAGCLevel(nLevel)) {
-        applied.nAGCLevel = nLevel;
-        OnAGCLevelApplied(nLevel, FALSE);
-    } else {
-        PutBack(m_nAGCLevel, nLevel, applied.nAGCLevel);
-        OnAGCLevelApplied(applied.nAGCLevel, TRUE);
-    }
-}
-
-void CAudioDrvThread::ApplyBandLevel(int nBand, AppliedLevels& applied) {
-    const LONG nLevel = m_nBand[nBand];
-    if (nLevel == applied.nBand[nBand])
-        return;
-    if (CAudioDrv::SetBandLevel(nBand, nLevel)) {
-        applied.nBand[nBand] = nLevel;
-        OnBandApplied(nBand, nLevel, FALSE);
-    } else {
-        PutBack(m_nBand[nBand], nLevel, applied.nBand[nBand]);
-        OnBandApplied(nBand, applied.nBand[nBand], TRUE);
-    }
+        ApplyLevel(
+            m_nBand[nBand], applied.nBand[nBand],
+            [this, nBand](LONG nLevel) { return CAudioDrv::SetBandLevel(nBand, nLevel); },
+            [this, nBand](LONG nLevel, BOOL bFailed) { OnBandApplied(nBand, nLevel, bFailed); });
 }
 
 // Puts the last applied level back after a refusal, unless the user-interface thread stored a

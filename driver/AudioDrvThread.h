@@ -50,8 +50,8 @@ private:
         LONG nAGCLevel;
     };
     void ApplyChanges(AppliedLevels& applied);
-    void ApplyAGCLevel(AppliedLevels& applied);
-    void ApplyBandLevel(int nBand, AppliedLevels& applied);
+    template <typename Send, typename Report>
+    static void ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send, Report report);
     BOOL StoreLevel(std::atomic<LONG>& live, int nLevel);
     static void PutBack(std::atomic<LONG>& live, LONG nSent, LONG nApplied);
 

@@ -4,57 +4,57 @@
 
 namespace platform {
 
-// Owns one kernel handle and closes it when destroyed. Movable, not copyable.
-class UniqueHandle {
+// Owns one handle and ends it with Close when destroyed; nullptr holds none. Movable, not
+// copyable. Close is a function of our own, so that its address is a constant on both targets.
+template <typename Handle, void (*Close)(Handle)> class UniqueOwner {
 public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE hHandle) : m_hHandle(hHandle) {}
-    ~UniqueHandle() { Reset(); }
+    UniqueOwner() = default;
+    explicit UniqueOwner(Handle hHandle) : m_hHandle(hHandle) {}
+    ~UniqueOwner() { Reset(); }
 
-    UniqueHandle(UniqueHandle&& other) noexcept : m_hHandle(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    UniqueOwner(UniqueOwner&& other) noexcept : m_hHandle(other.Release()) {}
+    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
         if (this != &other)
             Reset(other.Release());
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
 
-    HANDLE Get() const { return m_hHandle; }
+    Handle Get() const { return m_hHandle; }
     explicit operator bool() const { return m_hHandle != nullptr; }
 
-    HANDLE Release() {
-        const HANDLE hHandle = m_hHandle;
+    Handle Release() {
+        const Handle hHandle = m_hHandle;
         m_hHandle = nullptr;
         return hHandle;
     }
 
-    // Closes the handle held so far and holds hHandle instead.
-    void Reset(HANDLE hHandle = nullptr) {
+    // Ends the handle held so far and holds hHandle instead.
+    void Reset(Handle hHandle = nullptr) {
         if (m_hHandle)
-            ::CloseHandle(m_hHandle);
+            Close(m_hHandle);
         m_hHandle = hHandle;
     }
 
 private:
-    HANDLE m_hHandle = nullptr;
+    Handle m_hHandle = nullptr;
 };
 
-// The screen's device context for one scope; nullptr when there is none.
-class ScreenDC {
+inline void CloseKernelHandle(HANDLE hHandle) { ::CloseHandle(hHandle); }
+inline void ReleaseScreenDC(HDC hDC) { ::ReleaseDC(nullptr, hDC); }
+inline void DestroyMenuHandle(HMENU hMenu) { ::DestroyMenu(hMenu); }
+
+// One kernel handle: a file, a pipe, an event, a thread or a process.
+using UniqueHandle = UniqueOwner<HANDLE, CloseKernelHandle>;
+
+// A menu, destroyed unless a window took it (Release).
+using UniqueMenu = UniqueOwner<HMENU, DestroyMenuHandle>;
+
+// The screen's device context for one scope; Get() is nullptr when there is none.
+class ScreenDC : public UniqueOwner<HDC, ReleaseScreenDC> {
 public:
-    ScreenDC() : m_hDC(::GetDC(nullptr)) {}
-    ~ScreenDC() {
-        if (m_hDC)
-            ::ReleaseDC(nullptr, m_hDC);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-
-    HDC Get() const { return m_hDC; }
-
-private:
-    const HDC m_hDC;
+    ScreenDC() : UniqueOwner(::GetDC(nullptr)) {}
 };
 
 } // namespace platform

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          wine wine64 xvfb googletest)
+          wine wine64 fonts-wine xvfb googletest)
 
 missing=()
 for package in "${packages[@]}"; do

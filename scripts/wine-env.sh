@@ -23,12 +23,22 @@ wine_use_prefix() {
 }
 
 wine_prepare_prefix() {
-    [ -f "$WINEPREFIX/.muntara-ready" ] && return 0
-    echo "# creating the Wine prefix $WINEPREFIX"
-    wineboot --init >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.muntara-ready"
+    if [ ! -f "$WINEPREFIX/.muntara-ready" ]; then
+        echo "# creating the Wine prefix $WINEPREFIX"
+        wineboot --init >/dev/null 2>&1 || true
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.muntara-ready"
+    fi
+    wine_add_caption_font
+}
+
+# Caption buttons are glyphs of Marlett. This Wine does not load the fonts of its own folder
+# (fonts-wine's /usr/share/wine/fonts), so they showed as "0", "1" and "r" in another font; it
+# loads a font in the prefix's Fonts folder. Prefixes made before get it on their next use.
+wine_add_caption_font() {
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
 }
 
 # Starts a private X server for the run's Wine processes.

@@ -89,7 +89,16 @@ template <size_t N> bool IsNamed(LPCWSTR pszName, const LPCWSTR (&names)[N]) {
     return false;
 }
 
-// Deletes the values of key not named in kept. Whatever cannot be deleted stays for the next Save.
+// One of the band levels, which the settings key and every mode's key hold.
+bool IsBandValue(LPCWSTR pszName) {
+    LPCWSTR bandValues[kBandCount];
+    for (int nBand = 0; nBand < kBandCount; ++nBand)
+        bandValues[nBand] = g_Bands[nBand].pszName;
+    return IsNamed(pszName, bandValues);
+}
+
+// Deletes the values of key that are neither a band level nor named in kept. Whatever cannot be
+// deleted stays for the next Save.
 template <size_t N> bool RemoveForeignValues(const CSettingsKey& key, const LPCWSTR (&kept)[N]) {
     bool bAllRemoved = true;
     DWORD dwIndex = 0;
@@ -99,7 +108,7 @@ template <size_t N> bool RemoveForeignValues(const CSettingsKey& key, const LPCW
         const LONG lStatus = Registry().EnumValue(key.Get(), dwIndex, szName, &cchName);
         if (lStatus != ERROR_SUCCESS)
             return bAllRemoved && lStatus == ERROR_NO_MORE_ITEMS;
-        if (IsNamed(szName, kept))
+        if (IsBandValue(szName) || IsNamed(szName, kept))
             ++dwIndex;
         else if (Registry().DeleteValue(key.Get(), szName) != ERROR_SUCCESS) {
             bAllRemoved = false; // left for the next Save
@@ -157,8 +166,7 @@ bool SaveModes() {
         if (key.Create(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
             !SaveMode(key, g_Modes[nMode]))
             return false;
-        const LPCWSTR kept[] = {kModeNameValue,     g_Bands[0].pszName, g_Bands[1].pszName,
-                                g_Bands[2].pszName, g_Bands[3].pszName, g_Bands[4].pszName};
+        const LPCWSTR kept[] = {kModeNameValue};
         RemoveForeignValues(key, kept);
         RemoveForeignKeys(key, 0);
     }
@@ -242,9 +250,7 @@ BOOL CAudioConfig::Save() {
     if (!SaveSettings(key) || !SaveModes() ||
         key.WriteNumber(kModeCountValue, static_cast<DWORD>(g_nModes)) != ERROR_SUCCESS)
         return FALSE;
-    const LPCWSTR kept[] = {kAGCLevelValue,     g_Bands[0].pszName, g_Bands[1].pszName,
-                            g_Bands[2].pszName, g_Bands[3].pszName, g_Bands[4].pszName,
-                            kCurModeValue,      kModeCountValue,    kEQEnableValue,
+    const LPCWSTR kept[] = {kAGCLevelValue, kCurModeValue, kModeCountValue, kEQEnableValue,
                             kAGCEnableValue};
     const bool bKeysRemoved = RemoveForeignKeys(key, g_nModes);
     return RemoveForeignValues(key, kept) && bKeysRemoved;

@@ -33,8 +33,9 @@ const bool g_bBuiltInLevelsFilled = FillBuiltInLevels();
 int g_nModes = kBuiltInModeCount;
 
 const BAND_INFO g_Bands[kBandCount] = {
-    {kBandValues[0], 114}, {kBandValues[1], 115}, {kBandValues[2], 116},
-    {kBandValues[3], 117}, {kBandValues[4], 118},
+    {kBandValues[0], AUDMSG_EQ_BAND_FIRST + 0}, {kBandValues[1], AUDMSG_EQ_BAND_FIRST + 1},
+    {kBandValues[2], AUDMSG_EQ_BAND_FIRST + 2}, {kBandValues[3], AUDMSG_EQ_BAND_FIRST + 3},
+    {kBandValues[4], AUDMSG_EQ_BAND_FIRST + 4},
 };
 
 namespace {

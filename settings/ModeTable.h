@@ -6,6 +6,7 @@
 
 constexpr int kModeCapacity = 23;    // records of g_Modes
 constexpr int kBuiltInModeCount = 6; // indices 0..5 are the built-in ("default") modes
+constexpr int kMaxOwnModes = 16;     // user-defined modes the user interface admits
 constexpr int kMaxModeName = 260;    // characters, without the terminating zero
 
 // One equalizer mode: a name and five band levels in band order.

@@ -6,11 +6,10 @@
 #include "settings/SettingsKey.h"
 #include "ui/Chrome.h"
 
+#include <initializer_list>
 #include <new>
 
 BOOL g_bCtrlsEnabled = TRUE;
-
-namespace {} // namespace
 
 const CRuntimeClass CPP_Equalizer::classCPP_Equalizer = {
     L"CPP_Equalizer", 0xFFFF, &CPP_Equalizer::CreateObject, &CPropertyPage::classCPropertyPage};

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "driver/AudioDrv.h"
 #include "ui/framework/Button.h"
 #include "ui/framework/ComboBox.h"
 #include "ui/framework/PropertyPage.h"

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kMaxListedModes = 22; // 6 built-in + 16 own
+constexpr int kMaxListedModes = kBuiltInModeCount + kMaxOwnModes;
 
 } // namespace
 

@@ -1,13 +1,15 @@
 // muntara-shot: waits for a visible top-level window with a given caption, optionally shows one
 // tab of a property sheet, saves the window as the screen shows it as a PNG, and optionally
-// closes the window.
+// closes the window. The PNG comes from the platform's imaging component.
 
 #include "platform/Handle.h"
-#include "tools/shot/Png.h"
+#include "tools/shot/ComScope.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+#include <wincodec.h>
+#include <wrl/client.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -195,34 +197,18 @@ void Repaint(HWND hWnd) {
     SendWithin(hWnd, WM_NULL, 0, 0, dwResult);
 }
 
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC hDcLike) : m_hDc(::CreateCompatibleDC(hDcLike)) {}
-    ~MemoryDc() {
-        if (m_hDc)
-            ::DeleteDC(m_hDc);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC Get() const { return m_hDc; }
+void DeleteMemoryDc(HDC hDc) { ::DeleteDC(hDc); }
+void DeleteBitmap(HBITMAP hBitmap) { ::DeleteObject(hBitmap); }
+using MemoryDc = platform::UniqueOwner<HDC, DeleteMemoryDc>;
+using GdiBitmap = platform::UniqueOwner<HBITMAP, DeleteBitmap>;
 
-private:
-    HDC m_hDc;
-};
-
-class GdiBitmap {
-public:
-    explicit GdiBitmap(HBITMAP hBitmap) : m_hBitmap(hBitmap) {}
-    ~GdiBitmap() {
-        if (m_hBitmap)
-            ::DeleteObject(m_hBitmap);
-    }
-    GdiBitmap(const GdiBitmap&) = delete;
-    GdiBitmap& operator=(const GdiBitmap&) = delete;
-    HBITMAP Get() const { return m_hBitmap; }
-
-private:
-    HBITMAP m_hBitmap;
+// What the screen showed of a window: 24-bit blue-green-red rows, top row first, each row padded
+// to 4 bytes as a DIB's.
+struct Picture {
+    UINT nWidth = 0;
+    UINT nHeight = 0;
+    UINT cbStride = 0;
+    std::vector<BYTE> bits;
 };
 
 // Keeps an object selected into a device context for its own lifetime.
@@ -242,8 +228,8 @@ private:
     HGDIOBJ m_hOld;
 };
 
-// Copies the window's rectangle of the screen into a 24-bit top-down DIB, then into rgb rows.
-bool CaptureWindow(HWND hWnd, shot::Image& image) {
+// Copies the window's rectangle of the screen through a 24-bit top-down DIB.
+bool CaptureWindow(HWND hWnd, Picture& picture) {
     RECT rect = {};
     if (!::GetWindowRect(hWnd, &rect) || rect.right <= rect.left || rect.bottom <= rect.top)
         return false;
@@ -259,11 +245,11 @@ bool CaptureWindow(HWND hWnd, shot::Image& image) {
     info.bmiHeader.biCompression = BI_RGB;
 
     const platform::ScreenDC screen;
-    const MemoryDc memory(screen.Get());
+    const MemoryDc memory(::CreateCompatibleDC(screen.Get()));
     void* pBits = nullptr;
     const GdiBitmap bitmap(
         ::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &pBits, nullptr, 0));
-    if (!screen.Get() || !memory.Get() || !bitmap.Get() || !pBits)
+    if (!screen || !memory || !bitmap || !pBits)
         return false;
     const Selection selection(memory.Get(), bitmap.Get());
     if (!selection.Selected() || !::BitBlt(memory.Get(), 0, 0, nWidth, nHeight, screen.Get(),
@@ -271,68 +257,97 @@ bool CaptureWindow(HWND hWnd, shot::Image& image) {
         return false;
     ::GdiFlush();
 
-    const size_t cbRow = static_cast<size_t>(nWidth) * 3;
-    const size_t cbStride = (cbRow + 3) & ~static_cast<size_t>(3); // DIB rows end on 4 bytes
-    const uint8_t* const pDib = static_cast<const uint8_t*>(pBits);
-    image.nWidth = static_cast<uint32_t>(nWidth);
-    image.nHeight = static_cast<uint32_t>(nHeight);
-    image.rgb.resize(cbRow * static_cast<size_t>(nHeight));
-    for (size_t nRow = 0; nRow < static_cast<size_t>(nHeight); ++nRow)
-        for (size_t nByte = 0; nByte < cbRow; nByte += 3) {
-            const uint8_t* const pBgr = pDib + nRow * cbStride + nByte;
-            uint8_t* const pRgb = &image.rgb[nRow * cbRow + nByte];
-            pRgb[0] = pBgr[2];
-            pRgb[1] = pBgr[1];
-            pRgb[2] = pBgr[0];
-        }
+    picture.nWidth = static_cast<UINT>(nWidth);
+    picture.nHeight = static_cast<UINT>(nHeight);
+    picture.cbStride = (picture.nWidth * 3 + 3) & ~3u; // DIB rows end on 4 bytes
+    const BYTE* const pDib = static_cast<const BYTE*>(pBits);
+    picture.bits.assign(pDib, pDib + size_t{picture.cbStride} * picture.nHeight);
     return true;
 }
 
 // Captures until two captures in a row agree (bounded); the last capture stands either way.
-bool CaptureSettled(HWND hWnd, shot::Image& image, DWORD& dwSettledMs) {
+bool CaptureSettled(HWND hWnd, Picture& picture, DWORD& dwSettledMs) {
     const ULONGLONG ullStart = ::GetTickCount64();
     Repaint(hWnd);
-    if (!CaptureWindow(hWnd, image))
+    if (!CaptureWindow(hWnd, picture))
         return false;
     for (;;) {
         ::Sleep(kSettleIntervalMs);
-        shot::Image next;
+        Picture next;
         if (!CaptureWindow(hWnd, next))
             return false;
-        const bool bSame = next.rgb == image.rgb && next.nWidth == image.nWidth;
-        image = std::move(next);
+        const bool bSame = next.bits == picture.bits && next.nWidth == picture.nWidth;
+        picture = std::move(next);
         dwSettledMs = static_cast<DWORD>(::GetTickCount64() - ullStart);
         if (bSame || dwSettledMs >= kSettleMaxMs)
             return true;
     }
 }
 
-bool WriteWholeFile(const std::wstring& strPath, const std::vector<uint8_t>& bytes) {
-    const HANDLE hCreated = ::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hCreated == INVALID_HANDLE_VALUE)
-        return false;
-    const platform::UniqueHandle hFile(hCreated);
-    DWORD cbWritten = 0;
-    return ::WriteFile(hFile.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &cbWritten,
-                       nullptr) &&
-           cbWritten == bytes.size();
+using Microsoft::WRL::ComPtr;
+
+// The frame of a PNG file at strPath, made by the platform's PNG encoder, ready for its pixels.
+HRESULT CreatePngFrame(IWICImagingFactory& factory, const std::wstring& strPath,
+                       ComPtr<IWICBitmapEncoder>& encoder, ComPtr<IWICBitmapFrameEncode>& frame) {
+    ComPtr<IWICStream> stream;
+    HRESULT hr = factory.CreateStream(&stream);
+    if (SUCCEEDED(hr))
+        hr = stream->InitializeFromFilename(strPath.c_str(), GENERIC_WRITE);
+    if (SUCCEEDED(hr))
+        hr = factory.CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
+    if (SUCCEEDED(hr))
+        hr = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+    if (SUCCEEDED(hr))
+        hr = encoder->CreateNewFrame(&frame, nullptr);
+    if (SUCCEEDED(hr))
+        hr = frame->Initialize(nullptr);
+    return hr;
+}
+
+// Writes the picture as a PNG file of the same 24-bit pixels.
+HRESULT EncodePng(const Picture& picture, const std::wstring& strPath) {
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr = ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_PPV_ARGS(&factory));
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> frame;
+    if (SUCCEEDED(hr))
+        hr = CreatePngFrame(*factory.Get(), strPath, encoder, frame);
+    if (SUCCEEDED(hr))
+        hr = frame->SetSize(picture.nWidth, picture.nHeight);
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    if (SUCCEEDED(hr))
+        hr = frame->SetPixelFormat(&format);
+    if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
+        hr = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT; // the encoder would convert: not these pixels
+    if (SUCCEEDED(hr))
+        hr = frame->WritePixels(picture.nHeight, picture.cbStride,
+                                static_cast<UINT>(picture.bits.size()),
+                                const_cast<BYTE*>(picture.bits.data()));
+    if (SUCCEEDED(hr))
+        hr = frame->Commit();
+    if (SUCCEEDED(hr))
+        hr = encoder->Commit();
+    return hr;
 }
 
 bool SaveWindow(HWND hWnd, const std::wstring& strOut) {
-    shot::Image image;
+    Picture picture;
     DWORD dwSettledMs = 0;
-    if (!CaptureSettled(hWnd, image, dwSettledMs)) {
+    if (!CaptureSettled(hWnd, picture, dwSettledMs)) {
         std::fwprintf(stderr, L"muntara-shot: cannot capture the window\n");
         return false;
     }
-    const std::vector<uint8_t> png = shot::EncodePng(image);
-    if (png.empty() || !WriteWholeFile(strOut, png)) {
-        std::fwprintf(stderr, L"muntara-shot: cannot write %ls\n", strOut.c_str());
+    const ComScope com;
+    const HRESULT hr = SUCCEEDED(com.Status()) ? EncodePng(picture, strOut) : E_FAIL;
+    if (FAILED(hr)) {
+        ::DeleteFileW(strOut.c_str()); // no file rather than a cut one
+        std::fwprintf(stderr, L"muntara-shot: cannot write %ls (0x%08lx)\n", strOut.c_str(),
+                      static_cast<unsigned long>(hr));
         return false;
     }
-    std::wprintf(L"muntara-shot: %ls, %ux%u, settled after %lu ms\n", strOut.c_str(), image.nWidth,
-                 image.nHeight, static_cast<unsigned long>(dwSettledMs));
+    std::wprintf(L"muntara-shot: %ls, %ux%u, settled after %lu ms\n", strOut.c_str(),
+                 picture.nWidth, picture.nHeight, static_cast<unsigned long>(dwSettledMs));
     return true;
 }
 

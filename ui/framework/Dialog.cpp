@@ -14,10 +14,6 @@ HWND OwnerFor(const CWnd* pParentWnd) {
     return pApp && pApp->m_pMainWnd ? pApp->m_pMainWnd->m_hWnd : nullptr;
 }
 
-bool IsCtlColor(UINT message) {
-    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
-}
-
 } // namespace
 
 const CRuntimeClass CDialog::classCDialog = {L"CDialog", 0xFFFF, nullptr, &CWnd::classCWnd};

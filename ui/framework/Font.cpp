@@ -6,14 +6,6 @@ BOOL CFont::CreateFontIndirect(const LOGFONTW* pLogFont) {
     return m_hFont != nullptr;
 }
 
-BOOL CFont::Attach(HFONT hFont) {
-    if (!hFont)
-        return FALSE;
-    DeleteObject();
-    m_hFont = hFont;
-    return TRUE;
-}
-
 BOOL CFont::DeleteObject() {
     if (!m_hFont)
         return FALSE;

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-// Owns one font handle; empty until a font is created or attached.
+// Owns one font handle; empty until a font is created.
 class CFont {
 public:
     CFont() = default;
@@ -11,7 +11,6 @@ public:
     CFont& operator=(const CFont&) = delete;
 
     BOOL CreateFontIndirect(const LOGFONTW* pLogFont);
-    BOOL Attach(HFONT hFont);
     BOOL DeleteObject();
 
     // nullptr while empty.

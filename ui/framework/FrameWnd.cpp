@@ -1,4 +1,5 @@
 #include "ui/framework/FrameWnd.h"
+#include "platform/Handle.h"
 #include "ui/framework/Internal.h"
 #include "ui/framework/WinApp.h"
 
@@ -41,24 +42,6 @@ HINSTANCE FrameClassModule() {
     return nullptr;
 }
 
-// A menu that is destroyed unless a window took it.
-class MenuHolder {
-public:
-    explicit MenuHolder(HMENU hMenu) : m_hMenu(hMenu) {}
-    ~MenuHolder() {
-        if (m_hMenu)
-            ::DestroyMenu(m_hMenu);
-    }
-    MenuHolder(const MenuHolder&) = delete;
-    MenuHolder& operator=(const MenuHolder&) = delete;
-
-    HMENU Get() const { return m_hMenu; }
-    void Release() { m_hMenu = nullptr; }
-
-private:
-    HMENU m_hMenu;
-};
-
 } // namespace
 
 const CRuntimeClass CFrameWnd::classCFrameWnd = {
@@ -76,7 +59,7 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     if (m_hWnd || !hModule)
         return FALSE;
     // Without the menu resource the frame still stands, menu-less.
-    MenuHolder menu(::LoadMenuW(hModule, MAKEINTRESOURCEW(nIDResource)));
+    platform::UniqueMenu menu(::LoadMenuW(hModule, MAKEINTRESOURCEW(nIDResource)));
     const CWinApp* pApp = AfxGetApp();
     const LPCWSTR pszTitle = pApp && pApp->m_pszAppName ? pApp->m_pszAppName : L"";
     const DWORD dwStyle = dwDefaultStyle & ~(FWS_ADDTOTITLE | WS_VISIBLE);

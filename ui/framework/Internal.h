@@ -4,6 +4,11 @@
 
 #include "ui/framework/Wnd.h"
 
+// One of the WM_CTLCOLOR* requests, which the maps take as one (WM_CTLCOLOR).
+inline bool IsCtlColor(UINT message) {
+    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
+}
+
 // Registers the common control classes the dialogs and sheets use; again is harmless.
 void AfxInitCommonControls();
 

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 // A wide string that loads itself from the string table and fills in one "%s". It keeps its
 // characters on the process heap itself: the standard string would bring the C++ runtime's
 // string code into the program.
@@ -29,10 +27,6 @@ public:
     BOOL IsEmpty() const { return m_nLength == 0; }
     void Empty() { Truncate(0); }
     operator LPCWSTR() const { return m_psz ? m_psz : L""; }
-    // A copy for comparisons in tests; the program itself never makes one.
-    std::wstring Str() const {
-        return std::wstring(static_cast<LPCWSTR>(*this), static_cast<size_t>(m_nLength));
-    }
 
     // Room for nMinLength characters and a terminator; ReleaseBuffer cuts at the first zero.
     LPWSTR GetBuffer(int nMinLength);

@@ -9,10 +9,6 @@ CObject* CreateWnd() { return new CWnd; }
 
 const ThreadPointer<CurrentMessageScope> t_innermost;
 
-bool IsCtlColor(UINT message) {
-    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
-}
-
 // The entry of the target's maps that handles the message, if any.
 const AFX_MSGMAP_ENTRY* FindHandler(const CCmdTarget& target, UINT message, WPARAM wParam,
                                     LPARAM lParam) {

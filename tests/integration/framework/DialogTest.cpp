@@ -1,5 +1,6 @@
 #include "integration/framework/FrameworkTestRes.h"
 #include "integration/framework/ModalDriver.h"
+#include "integration/framework/StringText.h"
 #include "ui/framework/Dialog.h"
 #include "ui/framework/FrameWnd.h"
 #include "ui/framework/WinApp.h"
@@ -95,7 +96,7 @@ TEST(Dialog, OkReadsTheControlsAndCancelDoesNot) {
     EXPECT_EQ(dlg.DoModal(), IDOK);
     ASSERT_TRUE(ok.Succeeded());
     EXPECT_EQ(shown, L"initial");
-    EXPECT_EQ(dlg.m_strText.Str(), longText);
+    EXPECT_EQ(Str(dlg.m_strText), longText);
     EXPECT_EQ(dlg.m_hWnd, nullptr);
 
     dlg.m_strText = L"kept";
@@ -105,7 +106,7 @@ TEST(Dialog, OkReadsTheControlsAndCancelDoesNot) {
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     ASSERT_TRUE(cancel.Succeeded());
-    EXPECT_EQ(dlg.m_strText.Str(), L"kept");
+    EXPECT_EQ(Str(dlg.m_strText), L"kept");
 }
 
 TEST(Dialog, IsOwnedByItsParentElseTheActiveWindowElseTheMainWindow) {

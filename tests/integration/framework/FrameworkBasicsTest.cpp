@@ -1,5 +1,6 @@
 #include "harness/Wait.h"
 #include "integration/framework/FrameworkTestRes.h"
+#include "integration/framework/StringText.h"
 #include "ui/framework/FrameWnd.h"
 #include "ui/framework/PropertySheet.h"
 #include "ui/framework/WinApp.h"
@@ -168,17 +169,17 @@ TEST(RuntimeClass, CreatesObjectsOnlyThroughAFactory) {
 TEST(CString, FormatFillsEveryMarkerAndKeepsTheRest) {
     CString str;
     str.Format(L"no marker, 100% and a lone %", L"x");
-    EXPECT_EQ(str.Str(), L"no marker, 100% and a lone %");
+    EXPECT_EQ(Str(str), L"no marker, 100% and a lone %");
     str.Format(L"%s and %s", L"it");
-    EXPECT_EQ(str.Str(), L"it and it");
+    EXPECT_EQ(Str(str), L"it and it");
     str.Format(L"100%% of %s; %%s stays", L"it");
-    EXPECT_EQ(str.Str(), L"100% of it; %s stays");
+    EXPECT_EQ(Str(str), L"100% of it; %s stays");
     const std::wstring longArg(100000, L'w');
     str.Format(L"[%s]", longArg.c_str());
-    EXPECT_EQ(str.Str(), L"[" + longArg + L"]");
+    EXPECT_EQ(Str(str), L"[" + longArg + L"]");
     str = L"ab";
     str.Format(L"%s-%s", str); // its own text as the argument
-    EXPECT_EQ(str.Str(), L"ab-ab");
+    EXPECT_EQ(Str(str), L"ab-ab");
 }
 
 TEST(CString, LoadsStringsOfAnyLengthAndEmptiesOnAnUnknownId) {
@@ -190,13 +191,13 @@ TEST(CString, LoadsStringsOfAnyLengthAndEmptiesOnAnUnknownId) {
     }
     CString str;
     EXPECT_TRUE(str.LoadString(IDS_TEST_LONG));
-    EXPECT_EQ(str.Str(), expected);
+    EXPECT_EQ(Str(str), expected);
     EXPECT_FALSE(str.LoadString(999));
     EXPECT_TRUE(str.IsEmpty());
 
     wmemcpy(str.GetBuffer(7), L"abc\0def", 8);
     str.ReleaseBuffer();
-    EXPECT_EQ(str.Str(), L"abc");
+    EXPECT_EQ(Str(str), L"abc");
 }
 
 } // namespace
