@@ -39,6 +39,8 @@ void CAudioDrvThread::EndWorker() {
     if (hEvent)
         ::SetEvent(hEvent);
     if (m_hThread) {
+        // Lasts at most the one send under way: the worker looks for the end before each send.
+        // The device route bounds a send to a driver that does not answer.
         ::WaitForSingleObject(m_hThread.Get(), INFINITE);
         m_hThread.Reset();
     }
@@ -116,36 +118,49 @@ BOOL CAudioDrvThread::Run() {
     return TRUE;
 }
 
+// The end is looked for before each send and after it, so that ending waits for at most the one
+// send under way, and nothing is sent or reported once the owner has begun to end: its report
+// would write into settings that are being torn down.
 void CAudioDrvThread::ApplyChanges(AppliedLevels& applied) {
-    ApplyAGCLevel(applied);
+    if (!ApplyAGCLevel(applied))
+        return;
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        ApplyBandLevel(nBand, applied);
+        if (!ApplyBandLevel(nBand, applied))
+            return;
 }
 
-void CAudioDrvThread::ApplyAGCLevel(AppliedLevels& applied) {
-    const LONG nLevel = m_nAGCLevel;
-    if (nLevel == applied.nAGCLevel)
-        return;
-    if (CAudioDrv::SetAGCLevel(nLevel)) {
-        applied.nAGCLevel = nLevel;
-        OnAGCLevelApplied(nLevel, FALSE);
-    } else {
-        PutBack(m_nAGCLevel, nLevel, applied.nAGCLevel);
-        OnAGCLevelApplied(applied.nAGCLevel, TRUE);
-    }
+// Sends the live level when it differs from the applied one, and reports the outcome with the
+// level the driver now has. False when the worker is to end.
+template <typename Send, typename Report>
+bool CAudioDrvThread::ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send,
+                                 Report report) {
+    const LONG nLevel = live;
+    if (nLevel == nApplied)
+        return !m_bEnding;
+    if (m_bEnding)
+        return false;
+    const BOOL bAccepted = send(nLevel);
+    if (bAccepted)
+        nApplied = nLevel;
+    else
+        PutBack(live, nLevel, nApplied);
+    if (m_bEnding)
+        return false;
+    report(nApplied, !bAccepted);
+    return true;
 }
 
-void CAudioDrvThread::ApplyBandLevel(int nBand, AppliedLevels& applied) {
-    const LONG nLevel = m_nBand[nBand];
-    if (nLevel == applied.nBand[nBand])
-        return;
-    if (CAudioDrv::SetBandLevel(nBand, nLevel)) {
-        applied.nBand[nBand] = nLevel;
-        OnBandApplied(nBand, nLevel, FALSE);
-    } else {
-        PutBack(m_nBand[nBand], nLevel, applied.nBand[nBand]);
-        OnBandApplied(nBand, applied.nBand[nBand], TRUE);
-    }
+bool CAudioDrvThread::ApplyAGCLevel(AppliedLevels& applied) {
+    return ApplyLevel(
+        m_nAGCLevel, applied.nAGCLevel, [this](LONG nLevel) { return CAudioDrv::SetAGCLevel(nLevel); },
+        [this](LONG nLevel, BOOL bFailed) { OnAGCLevelApplied(nLevel, bFailed); });
+}
+
+bool CAudioDrvThread::ApplyBandLevel(int nBand, AppliedLevels& applied) {
+    return ApplyLevel(
+        m_nBand[nBand], applied.nBand[nBand],
+        [this, nBand](LONG nLevel) { return CAudioDrv::SetBandLevel(nBand, nLevel); },
+        [this, nBand](LONG nLevel, BOOL bFailed) { OnBandApplied(nBand, nLevel, bFailed); });
 }
 
 // Puts the last applied level back after a refusal, unless the user-interface thread stored a
