@@ -152,7 +152,8 @@ bool CAudioDrvThread::ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send s
 
 bool CAudioDrvThread::ApplyAGCLevel(AppliedLevels& applied) {
     return ApplyLevel(
-        m_nAGCLevel, applied.nAGCLevel, [this](LONG nLevel) { return CAudioDrv::SetAGCLevel(nLevel); },
+        m_nAGCLevel, applied.nAGCLevel,
+        [this](LONG nLevel) { return CAudioDrv::SetAGCLevel(nLevel); },
         [this](LONG nLevel, BOOL bFailed) { OnAGCLevelApplied(nLevel, bFailed); });
 }
 

@@ -129,7 +129,7 @@ bool StandIn::ForEachThread(bool bSuspend) {
             continue;
         const platform::UniqueHandle hThread(
             ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
-        const DWORD dwCount = !hThread ? static_cast<DWORD>(-1)
+        const DWORD dwCount = !hThread   ? static_cast<DWORD>(-1)
                               : bSuspend ? ::SuspendThread(hThread.Get())
                                          : ::ResumeThread(hThread.Get());
         bAll = bAll && dwCount != static_cast<DWORD>(-1);

@@ -158,8 +158,8 @@ TEST_F(PipeRouteTest, SilentDriverStallsOneCallAndIsFoundWhenItAnswersAgain) {
     std::vector<DWORD> sent;
     for (const LogLine& line : standIn.Messages())
         sent.push_back(line.dwMsg);
-    EXPECT_EQ(sent, (std::vector<DWORD>{kHeadphoneQuery, kEQEnableMsg, kHeadphoneQuery,
-                                        kAGCEnableMsg}));
+    EXPECT_EQ(sent,
+              (std::vector<DWORD>{kHeadphoneQuery, kEQEnableMsg, kHeadphoneQuery, kAGCEnableMsg}));
 }
 
 TEST_F(PipeRouteTest, OnlyWav1OpensAndABusyPipeIsWaitedForBriefly) {
@@ -222,7 +222,8 @@ TEST(PipeRouteWithoutStandInTest, StandInThatDiedFailsEveryCallUntilOneServesAga
     ASSERT_TRUE(third.WaitForMessages(2));
     const std::vector<LogLine> logged = third.Messages();
     ASSERT_EQ(logged.size(), 2u);
-    EXPECT_EQ(std::make_pair(logged[0].dwMsg, logged[0].dwParam), std::make_pair(kAGCEnableMsg, 1ul));
+    EXPECT_EQ(std::make_pair(logged[0].dwMsg, logged[0].dwParam),
+              std::make_pair(kAGCEnableMsg, 1ul));
     EXPECT_EQ(logged[1].dwMsg, kHeadphoneQuery);
     EXPECT_TRUE(drv.Close());
 }

@@ -234,8 +234,8 @@ TEST(CString, LoadsStringsOfAnyLengthAndEmptiesOnAnUnknownId) {
 // that the length does not count.
 TEST(CString, ARefusedGrowthLeavesTheStringEmptyOrUnchanged) {
     const CString longer(L"a text longer than the first block");
-    const HWND hStatic = ::CreateWindowExW(0, L"STATIC", longer, 0, 0, 0, 10, 10, nullptr,
-                                           nullptr, nullptr, nullptr);
+    const HWND hStatic = ::CreateWindowExW(0, L"STATIC", longer, 0, 0, 0, 10, 10, nullptr, nullptr,
+                                           nullptr, nullptr);
     ASSERT_NE(hStatic, nullptr);
     CWnd wnd;
     wnd.Attach(hStatic);
