@@ -39,6 +39,8 @@ void CAudioDrvThread::EndWorker() {
     if (hEvent)
         ::SetEvent(hEvent);
     if (m_hThread) {
+        // Lasts at most the one send under way: the worker looks for the end before each send.
+        // The device route bounds a send to a driver that does not answer.
         ::WaitForSingleObject(m_hThread.Get(), INFINITE);
         m_hThread.Reset();
     }
@@ -117,32 +119,44 @@ BOOL CAudioDrvThread::Run() {
 }
 
 // Sends one setting's live level when it differs from the level applied last, and reports the
-// level that stands afterwards: the one sent, or after a refusal the one put back.
+// level that stands afterwards: the one sent, or after a refusal the one put back. False when the
+// worker is to end.
 template <typename Send, typename Report>
-void CAudioDrvThread::ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send,
+bool CAudioDrvThread::ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send,
                                  Report report) {
     const LONG nLevel = live;
     if (nLevel == nApplied)
-        return;
-    if (send(nLevel)) {
+        return !m_bEnding;
+    if (m_bEnding)
+        return false;
+    const BOOL bAccepted = send(nLevel);
+    if (bAccepted)
         nApplied = nLevel;
-        report(nLevel, FALSE);
-    } else {
+    else
         PutBack(live, nLevel, nApplied);
-        report(nApplied, TRUE);
-    }
+    if (m_bEnding)
+        return false;
+    report(nApplied, !bAccepted);
+    return true;
 }
 
+// The end is looked for before each send and after it, so that ending waits for at most the one
+// send under way, and nothing is sent or reported once the owner has begun to end: its report
+// would write into settings that are being torn down.
 void CAudioDrvThread::ApplyChanges(AppliedLevels& applied) {
-    ApplyLevel(
-        m_nAGCLevel, applied.nAGCLevel,
-        [this](LONG nLevel) { return CAudioDrv::SetAGCLevel(nLevel); },
-        [this](LONG nLevel, BOOL bFailed) { OnAGCLevelApplied(nLevel, bFailed); });
+    if (!ApplyLevel(
+            m_nAGCLevel, applied.nAGCLevel,
+            [this](LONG nLevel) { return CAudioDrv::SetAGCLevel(nLevel); },
+            [this](LONG nLevel, BOOL bFailed) { OnAGCLevelApplied(nLevel, bFailed); }))
+        return;
     for (int nBand = 0; nBand < kBandCount; ++nBand)
-        ApplyLevel(
-            m_nBand[nBand], applied.nBand[nBand],
-            [this, nBand](LONG nLevel) { return CAudioDrv::SetBandLevel(nBand, nLevel); },
-            [this, nBand](LONG nLevel, BOOL bFailed) { OnBandApplied(nBand, nLevel, bFailed); });
+        if (!ApplyLevel(
+                m_nBand[nBand], applied.nBand[nBand],
+                [this, nBand](LONG nLevel) { return CAudioDrv::SetBandLevel(nBand, nLevel); },
+                [this, nBand](LONG nLevel, BOOL bFailed) {
+                    OnBandApplied(nBand, nLevel, bFailed);
+                }))
+            return;
 }
 
 // Puts the last applied level back after a refusal, unless the user-interface thread stored a

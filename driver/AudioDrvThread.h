@@ -51,13 +51,14 @@ private:
     };
     void ApplyChanges(AppliedLevels& applied);
     template <typename Send, typename Report>
-    static void ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send, Report report);
+    bool ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send, Report report);
     BOOL StoreLevel(std::atomic<LONG>& live, int nLevel);
     static void PutBack(std::atomic<LONG>& live, LONG nSent, LONG nApplied);
 
     // Kept so that ending the worker can wait for it to leave.
     platform::UniqueHandle m_hThread;
-    // Set when the worker is to end, for a worker that has not yet published its event.
+    // Set when the worker is to end: looked for between two sends, and by a worker that has not
+    // yet published its event.
     std::atomic<bool> m_bEnding{false};
     static_assert(std::atomic<bool>::is_always_lock_free, "the end flag takes no lock");
 };

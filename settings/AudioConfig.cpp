@@ -215,8 +215,7 @@ BOOL CAudioConfig::Load() {
     CSettingsKey key;
     const LONG lStatus = key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS);
     // No key is a first start: the defaults in memory then stand for what is stored.
-    if (lStatus == ERROR_SUCCESS || lStatus == ERROR_FILE_NOT_FOUND)
-        m_bLoaded = TRUE;
+    m_bLoaded = lStatus == ERROR_SUCCESS || lStatus == ERROR_FILE_NOT_FOUND;
     if (lStatus != ERROR_SUCCESS)
         return FALSE;
     LoadSettings(key);
@@ -241,6 +240,8 @@ void CAudioConfig::LoadSettings(const CSettingsKey& key) {
 // either as stored before or as in memory. Only once all of it stands does Save remove what no
 // longer belongs: numbered subkeys beyond "Count", foreign subkeys and foreign values.
 BOOL CAudioConfig::Save() {
+    if (!m_bLoaded)
+        return FALSE; // the defaults in memory would write over the stored settings
     CSettingsKey key;
     // Without "ControlPanel" the registry is left as it is.
     if (key.Open(HKEY_CURRENT_USER, kControlPanelKey, KEY_ALL_ACCESS) != ERROR_SUCCESS)

@@ -20,7 +20,8 @@ public:
     virtual BOOL Attach(HWND hWnd);
     // Replaces the settings in memory with the stored ones; a missing key changes nothing.
     virtual BOOL Load();
-    // Stores every setting and every mode; non-zero when all of it was stored.
+    // Stores every setting and every mode, only once the settings were loaded; 0 when nothing
+    // was stored for that reason, or a step failed, or a foreign entry could not be removed.
     virtual BOOL Save();
     // m_nCurMode when that mode holds exactly the live levels, else -1.
     virtual int FindCurrentMode();
@@ -30,8 +31,10 @@ public:
     HWND m_hWndOwner = nullptr;
     // Index of the current mode in g_Modes, -1 for none; the pages read and write it directly.
     int m_nCurMode = 0;
-    // Set once Load read the key or found none: only then do the settings in memory stand for
-    // the stored ones, so that saving them loses nothing.
+    // Set when the last Load read the key or found none. Until then the settings in memory are
+    // the built-in defaults, and saving them would write over the stored ones, so Save stores
+    // nothing. (A stored mode beyond the first missing numbered subkey is never read, so even a
+    // loaded Save can write over it.)
     BOOL m_bLoaded = FALSE;
 
 protected:

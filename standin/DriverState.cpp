@@ -19,11 +19,12 @@ bool IsSetMessage(DWORD dwMsg) {
 
 const char* OnOff(DWORD dwFlag) { return dwFlag ? "on" : "off"; }
 
-// A stored number of the settings key; false when it is missing or no 4-byte number.
+// A stored number of the settings key, read as the application reads it (any value of up to 4
+// bytes, zero-extended); false when it is missing or longer.
 bool ReadStored(LPCWSTR pszName, DWORD& dwValue) {
-    DWORD cbValue = sizeof dwValue;
-    return ::RegGetValueW(HKEY_CURRENT_USER, kSettingsKeyPath, pszName, RRF_RT_REG_DWORD, nullptr,
-                          &dwValue, &cbValue) == ERROR_SUCCESS;
+    CSettingsKey key;
+    return key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_READ) == ERROR_SUCCESS &&
+           key.ReadNumber(pszName, dwValue) == ERROR_SUCCESS;
 }
 
 } // namespace

@@ -59,7 +59,8 @@ namespace {
 // The claim of the one copy of a user's session.
 constexpr LPCWSTR kOneCopyName = L"Muntara Audio";
 
-// Found by class and caption: the sheet is the only dialog of the session with the caption.
+// Found by class and caption, which the sheet shares with the application's message boxes:
+// whichever of them is found first comes to the front.
 void BringFirstCopyToFront(LPCWSTR pszCaption) {
     const HWND hWnd = ::FindWindowW(L"#32770", pszCaption);
     if (hWnd)
@@ -94,9 +95,7 @@ BOOL CAudioApp::InitInstance() {
 
         const int nModeSel = sheet.m_pageEqualizer.m_nModeSel;
         g_AudioConfig.m_nCurMode = nModeSel < 0 ? 0 : nModeSel;
-        // Settings never loaded are the built-in defaults: storing them would drop the stored.
-        if (g_AudioConfig.m_bLoaded)
-            g_AudioConfig.Save();
+        g_AudioConfig.Save(); // stores nothing when the settings were never loaded
     }
     return FALSE;
 }

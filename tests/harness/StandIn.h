@@ -42,9 +42,14 @@ public:
 
     bool WaitForExit(DWORD& dwExitCode);
     void Kill();
+    // Suspends or resumes every thread of the stand-in, as a debugger or a hang stops a driver;
+    // false when a thread could not be reached.
+    bool Pause() { return ForEachThread(true); }
+    bool Resume() { return ForEachThread(false); }
 
 private:
     void ReadOutput();
+    bool ForEachThread(bool bSuspend);
 
     platform::UniqueHandle m_hProcess;
     platform::UniqueHandle m_hInput;  // the stand-in's standard input

@@ -134,6 +134,34 @@ TEST_F(PipeRouteTest, TwoThreadsOnOneHandleEachGetTheirOwnAnswers) {
     EXPECT_EQ(nRefused, kSends);
 }
 
+// A driver that stops answering (a debugger, a hang) costs one bounded wait: while it stays
+// silent every later call fails at once, and once it answers again so does the next call. The
+// request it left unanswered is never sent again, nor are those refused meanwhile.
+TEST_F(PipeRouteTest, SilentDriverStallsOneCallAndIsFoundWhenItAnswersAgain) {
+    constexpr ULONGLONG kOneReplyBoundMs = 2000; // the route's wait for one reply
+    CAudioDrv drv;
+    ASSERT_TRUE(drv.Open());
+    ASSERT_EQ(drv.IsHeadphonePresent(), 1);
+    ASSERT_TRUE(standIn.Pause());
+    EXPECT_FALSE(drv.SetEQEnable(FALSE)) << "no reply within the bound";
+    const ULONGLONG start = ::GetTickCount64();
+    for (int nBand = 0; nBand < kBandCount; ++nBand) {
+        EXPECT_FALSE(drv.IsHeadphonePresent());
+        EXPECT_FALSE(drv.SetBandLevel(nBand, 3));
+    }
+    EXPECT_LT(::GetTickCount64() - start, kOneReplyBoundMs) << "ten calls waited for none";
+
+    ASSERT_TRUE(standIn.Resume());
+    EXPECT_TRUE(WaitUntil([&] { return drv.IsHeadphonePresent() == 1; }));
+    EXPECT_TRUE(drv.SetAGCEnable(FALSE));
+    ASSERT_TRUE(standIn.WaitForMessages(4));
+    std::vector<DWORD> sent;
+    for (const LogLine& line : standIn.Messages())
+        sent.push_back(line.dwMsg);
+    EXPECT_EQ(sent,
+              (std::vector<DWORD>{kHeadphoneQuery, kEQEnableMsg, kHeadphoneQuery, kAGCEnableMsg}));
+}
+
 TEST_F(PipeRouteTest, OnlyWav1OpensAndABusyPipeIsWaitedForBriefly) {
     EXPECT_EQ(platform::CreateDevice(L"WAV2:", GENERIC_READ | GENERIC_WRITE, 3, nullptr,
                                      OPEN_EXISTING, 0, nullptr),
@@ -178,10 +206,25 @@ TEST(PipeRouteWithoutStandInTest, StandInThatDiedFailsEveryCallUntilOneServesAga
         EXPECT_FALSE(drv.IsHeadphonePresent());
         EXPECT_FALSE(drv.SetAGCLevel(40));
     }
-    StandIn again;
-    ASSERT_TRUE(again.WaitServing());
-    EXPECT_TRUE(drv.IsHeadphonePresent()) << "the next call opens the pipe again";
-    EXPECT_TRUE(drv.SetAGCEnable(FALSE));
+    {
+        StandIn again;
+        ASSERT_TRUE(again.WaitServing());
+        EXPECT_TRUE(drv.IsHeadphonePresent()) << "the next call opens the pipe again";
+        EXPECT_TRUE(drv.SetAGCEnable(FALSE));
+        again.Kill();
+    }
+    // Ended and started again between two calls: the request never crossed the broken pipe of
+    // the old one, so it goes once, on a fresh connection.
+    StandIn third;
+    ASSERT_TRUE(third.WaitServing());
+    EXPECT_TRUE(drv.SetAGCEnable(TRUE));
+    EXPECT_TRUE(drv.IsHeadphonePresent());
+    ASSERT_TRUE(third.WaitForMessages(2));
+    const std::vector<LogLine> logged = third.Messages();
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(std::make_pair(logged[0].dwMsg, logged[0].dwParam),
+              std::make_pair(kAGCEnableMsg, 1ul));
+    EXPECT_EQ(logged[1].dwMsg, kHeadphoneQuery);
     EXPECT_TRUE(drv.Close());
 }
 

@@ -169,24 +169,29 @@ TEST_F(AudioDrvThreadTest, CloseEndsTheWorkerAndClosesTheDevice) {
     EXPECT_EQ(device.CallCount(), 0u) << "ending the worker makes no further pass";
 }
 
-TEST_F(AudioDrvThreadTest, DestructionWaitsForThePassUnderWay) {
+// Ending waits for the send under way and no longer: the rest of its pass is never sent, and
+// nothing is reported once the end has begun, since a settings object would write it.
+TEST_F(AudioDrvThreadTest, DestructionWaitsForTheSendUnderWayOnly) {
     auto* pDrv = new RecordingDrvThread(log);
     ASSERT_TRUE(pDrv->StartWorker());
     device.HoldSends();
     ASSERT_TRUE(pDrv->SetBandLevel(3, 12));
     ASSERT_TRUE(device.WaitForHeldSend());
+    ASSERT_TRUE(pDrv->SetBandLevel(4, 2)); // the pass under way comes to band 4 next
 
     std::atomic<bool> bDestroyed{false};
     std::thread destroyer([&] {
         delete pDrv;
         bDestroyed = true;
     });
-    EXPECT_FALSE(WaitUntil([&] { return bDestroyed.load(); }, 200));
+    // The worker's event is taken once the end has begun; the object lives until the send ends.
+    EXPECT_TRUE(WaitUntil([&] { return !pDrv->WorkerRunning(); }));
+    EXPECT_FALSE(bDestroyed);
     device.ReleaseSends();
     destroyer.join();
 
-    EXPECT_EQ(log.All(), (std::vector<Notification>{{3, 12, FALSE}}))
-        << "the notification reached the object before it was destroyed";
+    EXPECT_EQ(device.Messages(), (Messages{{kBandMsg + 3, 12}})) << "band 4 was never sent";
+    EXPECT_TRUE(log.All().empty()) << "nothing reported after the end began";
     EXPECT_EQ(device.CloseCount(), 1);
 }
 

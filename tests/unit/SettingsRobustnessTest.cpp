@@ -354,4 +354,23 @@ TEST_F(SettingsRobustnessTest, AFailedSaveLosesNothingStoredBefore) {
         __LINE__);
 }
 
+// A load the registry refused leaves the defaults in memory: no mode command may store them
+// over the stored own modes.
+TEST_F(SettingsRobustnessTest, NoModeCommandStoresAfterARefusedLoad) {
+    const RegTree stored = StoreNineModes();
+    SetUp(); // the program's start, with the settings stored
+    WriteTree(HKEY_CURRENT_USER, kSettingsPath, stored);
+    {
+        FailingRegistry refused(1); // the open of the settings key
+        EXPECT_FALSE(g_AudioConfig.Load());
+    }
+    EXPECT_FALSE(g_AudioConfig.m_bLoaded);
+
+    EXPECT_EQ(AddMode(L"Fresh"), kBuiltInCount);
+    g_AudioConfig.CopyModeLevels(kBuiltInCount, 0);
+    EXPECT_FALSE(g_AudioConfig.Save());
+    DeleteMode(kBuiltInCount);
+    EXPECT_EQ(StoredSettings(), stored);
+}
+
 } // namespace

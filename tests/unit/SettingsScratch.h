@@ -24,7 +24,7 @@ inline BandLevels ModeLevels(int nMode) {
 }
 
 // Each test starts on a scratch state of its own: no settings key below an existing
-// "ControlPanel", the mode table as the program starts with it, g_AudioConfig closed.
+// "ControlPanel", the mode table as the program starts with it, g_AudioConfig closed and loaded.
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -39,6 +39,9 @@ protected:
         g_nModes = kBuiltInModeCount;
         g_AudioConfig.Close();
         g_AudioConfig.m_nCurMode = 0;
+        // A first start: nothing stored, nothing in memory changes, and Save may store.
+        g_AudioConfig.Load();
+        ASSERT_TRUE(g_AudioConfig.m_bLoaded);
     }
 
     static std::array<EQ_MODE, kModeCapacity> CopyOfModes() {

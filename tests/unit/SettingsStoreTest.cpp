@@ -171,6 +171,7 @@ TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong)
     WriteTree(HKEY_CURRENT_USER, kSettingsPath, stale);
 
     CAudioConfig config;
+    config.Load();
     config.m_bAGCEnable = FALSE;
     config.m_nCurMode = -1;
     for (int nMode = 0; nMode < 7; ++nMode)
@@ -202,6 +203,8 @@ TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong)
 TEST_F(SettingsStoreTest, SaveWithoutControlPanelChangesNothing) {
     DeleteTree(HKEY_CURRENT_USER, kSettingsParent);
     CAudioConfig config;
+    config.Load();
+    ASSERT_TRUE(config.m_bLoaded);
     EXPECT_FALSE(config.Save());
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsParent));
 }

@@ -34,8 +34,7 @@ BOOL CString::LoadString(UINT nID) {
         Empty();
         return FALSE;
     }
-    Assign(pszResource, nLength);
-    return TRUE;
+    return Assign(pszResource, nLength) ? TRUE : FALSE;
 }
 
 void CString::Format(LPCWSTR pszFormat, LPCWSTR pszArg) {
@@ -53,8 +52,10 @@ void CString::Format(LPCWSTR pszFormat, LPCWSTR pszArg) {
                 ++p;
             bAppended = result.Append(p, 1);
         }
-        if (!bAppended)
+        if (!bAppended) {
+            result.Empty(); // no room for the whole text
             break;
+        }
     }
     Swap(result);
 }
@@ -67,8 +68,9 @@ void CString::Truncate(int nLength) {
 }
 
 LPWSTR CString::GetBuffer(int nMinLength) {
-    Reserve(nMinLength > m_nLength ? nMinLength : m_nLength);
-    return m_psz; // the terminator's place is the caller's to write
+    if (!Reserve(nMinLength > m_nLength ? nMinLength : m_nLength))
+        return nullptr; // a smaller buffer would be written past
+    return m_psz;       // the terminator's place is the caller's to write
 }
 
 void CString::ReleaseBuffer() { m_nLength = Length(m_psz); }
@@ -92,14 +94,16 @@ bool CString::Reserve(int nLength) {
     return true;
 }
 
-void CString::Assign(LPCWSTR psz, int nLength) {
-    m_nLength = 0;
-    if (!Reserve(nLength))
-        return;
+bool CString::Assign(LPCWSTR psz, int nLength) {
+    if (!Reserve(nLength)) {
+        Empty(); // the old text is not what was asked for
+        return false;
+    }
     if (nLength)
         ::CopyMemory(m_psz, psz, static_cast<size_t>(nLength) * sizeof(WCHAR));
     m_psz[nLength] = L'\0';
     m_nLength = nLength;
+    return true;
 }
 
 bool CString::Append(LPCWSTR psz, int nLength) {

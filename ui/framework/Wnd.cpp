@@ -74,7 +74,12 @@ bool AfxRouteMessage(CWnd& wnd, UINT message, WPARAM wParam, LPARAM lParam, LRES
 
 void AfxReadWindowText(HWND hWnd, CString& strText) {
     const int nLength = ::GetWindowTextLengthW(hWnd);
-    ::GetWindowTextW(hWnd, strText.GetBuffer(nLength), nLength + 1);
+    const LPWSTR pszText = strText.GetBuffer(nLength);
+    if (!pszText) {
+        strText.Empty(); // no room for the text
+        return;
+    }
+    ::GetWindowTextW(hWnd, pszText, nLength + 1);
     strText.ReleaseBuffer();
 }
 

@@ -7,11 +7,42 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
+
+// How many more arrays the heap grants CString (its only allocation); -1 for no limit.
+std::atomic<int> g_nArraysGranted{-1};
+
+} // namespace
+
+// The allocation CString makes, refused once the grant is used up.
+void* operator new[](std::size_t cb, const std::nothrow_t&) noexcept {
+    int nGranted = g_nArraysGranted;
+    while (nGranted >= 0) {
+        if (nGranted == 0)
+            return nullptr;
+        if (g_nArraysGranted.compare_exchange_weak(nGranted, nGranted - 1))
+            break;
+    }
+    return std::malloc(cb ? cb : 1); // what the default delete[] frees
+}
+
+namespace {
+
+// The heap grants nArrays more arrays while this lives, then refuses.
+class HeapLimit {
+public:
+    explicit HeapLimit(int nArrays) { g_nArraysGranted = nArrays; }
+    ~HeapLimit() { g_nArraysGranted = -1; }
+    HeapLimit(const HeapLimit&) = delete;
+    HeapLimit& operator=(const HeapLimit&) = delete;
+};
 
 // Records which handler took each message.
 class BaseFrame : public CFrameWnd {
@@ -198,6 +229,40 @@ TEST(CString, LoadsStringsOfAnyLengthAndEmptiesOnAnUnknownId) {
     wmemcpy(str.GetBuffer(7), L"abc\0def", 8);
     str.ReleaseBuffer();
     EXPECT_EQ(Str(str), L"abc");
+}
+
+// A growth the heap refuses never hands out the old, smaller block, and never leaves text behind
+// that the length does not count.
+TEST(CString, ARefusedGrowthLeavesTheStringEmptyOrUnchanged) {
+    const CString longer(L"a text longer than the first block");
+    const HWND hStatic = ::CreateWindowExW(0, L"STATIC", longer, 0, 0, 0, 10, 10, nullptr, nullptr,
+                                           nullptr, nullptr);
+    ASSERT_NE(hStatic, nullptr);
+    CWnd wnd;
+    wnd.Attach(hStatic);
+    CString str(L"short");
+    {
+        const HeapLimit refused(0);
+        ASSERT_EQ(str.GetBuffer(longer.GetLength()), nullptr);
+        EXPECT_STREQ(str, L"short") << "unchanged";
+        str = longer;
+        EXPECT_STREQ(str, L"") << "the old text is gone with its length";
+        EXPECT_EQ(str.GetLength(), 0);
+    }
+    str = L"ab";
+    {
+        const HeapLimit refused(0);
+        wnd.GetWindowText(str);
+        EXPECT_STREQ(str, L"") << "no room for the window text";
+    }
+    {
+        const HeapLimit refusedAfterOne(1);
+        str.Format(L"[%s]", longer);
+        EXPECT_STREQ(str, L"") << "a part of the text is none of it";
+    }
+    wnd.GetWindowText(str);
+    EXPECT_EQ(Str(str), Str(longer));
+    wnd.DestroyWindow();
 }
 
 } // namespace
