@@ -10,13 +10,9 @@ scripts/build.sh release
 bin=build-release/bin
 source scripts/wine-env.sh
 wine_use_prefix bench
-trap wine_finish EXIT
-wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
-wine_start_display
-wine_prepare_prefix
-
 rows=$(mktemp)
 trap 'rm -f "$rows"; wine_finish' EXIT
+wine_begin_session
 
 # Each benchmark's own lines go to the terminal as they come; its table rows are kept.
 run() {
