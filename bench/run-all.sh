@@ -10,18 +10,15 @@ scripts/build.sh release
 bin=build-release/bin
 source scripts/wine-env.sh
 wine_use_prefix bench
-trap wine_finish EXIT
-wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
-wine_start_display
-wine_prepare_prefix
-
 rows=$(mktemp)
 trap 'rm -f "$rows"; wine_finish' EXIT
+wine_begin_session
 
-# Each benchmark's own lines go to the terminal as they come; its table rows are kept.
+# Each benchmark's own lines go to the terminal as they come (appended: stderr may be a log file,
+# which a plain tee would empty); its table rows are kept.
 run() {
     echo "# $*" >&2
-    wine "$bin/$1" "${@:2}" | tr -d '\r' | tee /dev/stderr | grep '^| ' >>"$rows" || true
+    wine "$bin/$1" "${@:2}" | tr -d '\r' | tee -a /dev/stderr | grep '^| ' >>"$rows" || true
 }
 
 stripped=$(mktemp --suffix=.exe)
@@ -37,7 +34,7 @@ echo "| size muntara / floor | $(awk "BEGIN { printf \"%.2f\", ${size[muntara]} 
 
 # route_roundtrip prints lines of its own: "what: median ... (n sends, f failed)".
 echo "# route_roundtrip.exe" >&2
-wine "$bin/route_roundtrip.exe" | tr -d '\r' | tee /dev/stderr |
+wine "$bin/route_roundtrip.exe" | tr -d '\r' | tee -a /dev/stderr |
     sed -n 's/^\([^:]*\): *\(median.*\)   (\(.*\))$/| route round trip, \1 | \2 | \3 |/p' >>"$rows" || true
 run startup_bench.exe "$@"
 run idle_bench.exe "$@"

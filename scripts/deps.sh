@@ -2,8 +2,9 @@
 # Installs the Debian packages the build and the tests need, those missing only.
 set -euo pipefail
 
+# clang, lld and clang-format: the second compiler and the layout check of scripts/test.sh.
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          wine wine64 fonts-wine xvfb googletest)
+          wine wine64 fonts-wine xvfb googletest clang lld clang-format git)
 
 missing=()
 for package in "${packages[@]}"; do

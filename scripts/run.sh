@@ -68,9 +68,7 @@ screenshot_and_close() {
     echo "# no display: ran on a private one; screenshot: $screenshot; stand-in log: $standin_log"
 }
 
-[ -n "${DISPLAY:-}" ] || wine_start_display
-wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
-wine_prepare_prefix
+wine_begin_session --keep-display
 standin_start "$standin_log" --headphone=on
 wine "$bin/muntara.exe" 4>&- &
 app=$!

@@ -46,9 +46,7 @@ await_end() {
     standin_stop
 }
 
-wine_start_display # a private one even when $DISPLAY is set: nothing may cover the windows
-wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
-wine_prepare_prefix
+wine_begin_session # a private display even when $DISPLAY is set: nothing may cover the windows
 mkdir -p "$out" "$(dirname "$standin_log")"
 
 fresh_start on

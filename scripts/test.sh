@@ -1,16 +1,57 @@
 #!/usr/bin/env bash
-# Builds everything, and the program for the handheld (build-handheld/: built and checked against
-# the handheld's API, never run, since this machine runs no 32-bit program), and runs every test
-# under Wine, on a private display.
+# The test command: checks every promise of the README, then runs every tier of tests (CTest under
+# Wine; its "wine" fixture starts a private display and the tests' own prefix). Arguments go to
+# CTest, e.g. `scripts/test.sh -L unit`. Each step is one function; `steps` runs them in order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/build.sh
-scripts/build.sh handheld
-source scripts/wine-env.sh
-wine_use_prefix tests
-trap wine_finish EXIT
-wineserver -k 2>/dev/null || true # a server left by an interrupted run of this prefix
-wine_start_display
-wine_prepare_prefix
-ctest --preset default "$@"
+readonly size_budget=$((96 * 1024)) # muntara.exe, stripped
+
+# Every C++ source as the committed .clang-format lays it out.
+check_format() {
+    local files
+    mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
+    if ! clang-format --dry-run --Werror "${files[@]}"; then
+        echo "clang-format would change the files above (clang-format -i FILE lays one out)" >&2
+        return 1
+    fi
+}
+
+# Everything with the tests, by gcc (build/).
+build_default() { scripts/build.sh; }
+
+# The programs as they ship (build-release/), and the application within its budget.
+build_release() {
+    scripts/build.sh release
+    local stripped size
+    stripped=$(mktemp --suffix=.exe)
+    cp build-release/bin/muntara.exe "$stripped"
+    x86_64-w64-mingw32-strip "$stripped"
+    size=$(stat -c %s "$stripped")
+    rm -f "$stripped"
+    echo "# muntara.exe stripped: $size bytes ($((size / 1024)) KiB); budget $size_budget bytes"
+    if [ "$size" -gt "$size_budget" ]; then
+        echo "muntara.exe is $size bytes stripped, over its budget of $size_budget" >&2
+        return 1
+    fi
+}
+
+# The programs by clang and lld as well (build-clang/), warnings as errors.
+build_clang() { scripts/build.sh clang; }
+
+# The program for the handheld (build-handheld/): built, and checked against the handheld's API
+# as it links, never run, since this machine runs no 32-bit program.
+build_handheld() { scripts/build.sh handheld; }
+
+# Every tier, or what the arguments select.
+run_tests() { ctest --preset default "$@"; }
+
+steps=(check_format build_default build_release build_clang build_handheld run_tests)
+
+scripts/deps.sh
+for step in "${steps[@]}"; do
+    echo "# $step"
+    start=$SECONDS
+    "$step" "$@"
+    echo "# $step: done in $((SECONDS - start)) s"
+done

@@ -48,7 +48,7 @@ wine_start_display() {
     local dir n=""
     dir=$(mktemp -d)
     mkfifo "$dir/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" </dev/null >/dev/null 2>&1 &
     xvfb_pid=$!
     read -r -t 10 n <"$dir/display" || true
     rm -rf "$dir"
@@ -57,6 +57,32 @@ wine_start_display() {
         return 1
     fi
     export DISPLAY=":$n"
+}
+
+# wine_begin_session [--keep-display]: the start of every run of the build's programs, in the
+# current prefix. Ends a server of the prefix that an interrupted run left, starts a private
+# display (with --keep-display only when $DISPLAY is not set) and makes the prefix on first use.
+# The caller's EXIT trap calls wine_finish.
+wine_begin_session() {
+    wineserver -k 2>/dev/null || true
+    if [ "${1:-}" != --keep-display ] || [ -z "${DISPLAY:-}" ]; then
+        wine_start_display
+    fi
+    wine_prepare_prefix
+}
+
+# The tests' session, which CTest's "wine" fixture (tests/wine-session.sh) starts and ends: the
+# tests' prefix, and the display and X server PID it recorded.
+tests_session_file=$WINE_BUILD_DIR/wineprefix-tests.session
+
+wine_use_tests_session() {
+    wine_use_prefix tests
+    if [ ! -f "$tests_session_file" ]; then
+        echo "no display for the tests: CTest's fixture starts one (ctest --test-dir build)" >&2
+        return 1
+    fi
+    source "$tests_session_file"
+    export DISPLAY
 }
 
 # Waits for the prefix's wineserver to end cleanly, so that the registry reaches the disk, then

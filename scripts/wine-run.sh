@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs one Windows executable under Wine: wine-run.sh [--tests] BUILD_DIR PROGRAM [ARG...], in the
-# person's prefix of the build directory or, with --tests (CTest's emulator), in the tests' own.
+# person's prefix of the build directory or, with --tests (CTest's emulator), in the tests' own on
+# their private display, which CTest's "wine" fixture starts.
 set -eu
-role=""
+tests=""
 if [ "$1" = --tests ]; then
-    role=tests
+    tests=1
     shift
 fi
 WINE_BUILD_DIR=$(realpath "$1")
 shift
 source "$(dirname "$0")/wine-env.sh"
-[ -z "$role" ] || wine_use_prefix "$role"
+[ -z "$tests" ] || wine_use_tests_session
 exec wine "$@"

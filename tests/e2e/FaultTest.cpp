@@ -13,22 +13,6 @@
 
 namespace {
 
-const wchar_t kPrompt[] = L"Plug-in headphone to activate Equalizer Function.";
-
-struct PromptSearch {
-    DWORD dwProcessId;
-    bool bFound;
-};
-
-BOOL CALLBACK FindPrompt(HWND hWnd, LPARAM lParam) {
-    auto* const pSearch = reinterpret_cast<PromptSearch*>(lParam);
-    DWORD dwProcessId = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
-    pSearch->bFound = dwProcessId == pSearch->dwProcessId && ::IsWindowVisible(hWnd) &&
-                      AppUnderTest::MessageText(hWnd) == kPrompt;
-    return !pSearch->bFound;
-}
-
 // Names as their length and last two code units, so that a failure reads in one line.
 std::string Describe(const std::vector<std::wstring>& names) {
     std::string strText;
@@ -77,11 +61,6 @@ protected:
                    }
                    return ::GetTickCount64() - quietSince >= 300;
                });
-    }
-    bool PromptShown() const {
-        PromptSearch search = {m_app->ProcessId(), false};
-        ::EnumWindows(FindPrompt, reinterpret_cast<LPARAM>(&search));
-        return search.bFound;
     }
 };
 
@@ -136,7 +115,7 @@ TEST_F(FaultTest, ADriverEndedAndStartedAgainIsFoundAgainWithTheStoredSettings) 
 
     // The next once-a-second query finds it: the page un-greys within a tick.
     EXPECT_TRUE(WaitUntil([&] { return Usable(true, true); }, 2500));
-    EXPECT_FALSE(PromptShown());
+    EXPECT_FALSE(PromptOpen());
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
     App().Click(kEnableAGC);
@@ -164,13 +143,13 @@ TEST_F(FaultTest, AHeadphoneFlappingFiveTimesASecondNeverBringsThePromptBack) {
     const size_t nQueriesBefore = Driver().Messages().size();
     const ULONGLONG end = ::GetTickCount64() + (LongRun() ? 60000 : 10000);
     int nFlips = 0;
-    while (::GetTickCount64() < end && !PromptShown()) {
+    while (::GetTickCount64() < end && !PromptOpen()) {
         ASSERT_TRUE(Driver().Do(nFlips++ % 2 ? "headphone on" : "headphone off", "# headphone"));
         ::Sleep(100);
     }
     const size_t nQueries = Driver().Messages().size() - nQueriesBefore;
     std::printf("%d flips, %zu headphone queries\n", nFlips, nQueries);
-    EXPECT_FALSE(PromptShown());
+    EXPECT_FALSE(PromptOpen());
     EXPECT_GE(nQueries, 2u) << "the monitor kept ticking";
     ASSERT_TRUE(Driver().Do("headphone on", "# headphone on"));
     EXPECT_TRUE(::IsWindowVisible(hQuestion)) << "nothing answered the question";

@@ -4,7 +4,7 @@
 set -euo pipefail
 WINE_BUILD_DIR=$(realpath "$1")
 source "$(dirname "$0")/../../scripts/wine-env.sh"
-wine_use_prefix tests
+wine_use_tests_session
 
 phase() {
     wine "$WINE_BUILD_DIR/bin/e2e_tests.exe" --gtest_also_run_disabled_tests \

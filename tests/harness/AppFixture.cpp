@@ -111,6 +111,43 @@ bool AppTest::Usable(bool bNine, bool bCheckBox) const {
     return NineEnabled(bNine) && m_app->Enabled(kEnableEQ) == bCheckBox;
 }
 
+namespace {
+
+struct PromptSearch {
+    DWORD dwProcessId;
+    bool bFound;
+};
+
+BOOL CALLBACK FindPrompt(HWND hWnd, LPARAM lParam) {
+    auto* const pSearch = reinterpret_cast<PromptSearch*>(lParam);
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    pSearch->bFound =
+        dwProcessId == pSearch->dwProcessId &&
+        AppUnderTest::MessageText(hWnd) == L"Plug-in headphone to activate Equalizer Function.";
+    return !pSearch->bFound;
+}
+
+size_t HeadphoneQueries(const StandIn& standIn) {
+    const std::vector<LogLine> messages = standIn.Messages();
+    return static_cast<size_t>(
+        std::count_if(messages.begin(), messages.end(),
+                      [](const LogLine& line) { return line.dwMsg == kHeadphoneQuery; }));
+}
+
+} // namespace
+
+bool AppTest::PromptOpen() const {
+    PromptSearch search = {m_app->ProcessId(), false};
+    ::EnumWindows(FindPrompt, reinterpret_cast<LPARAM>(&search));
+    return search.bFound;
+}
+
+bool AppTest::WaitForTicks(size_t nCount) {
+    const size_t nTarget = HeadphoneQueries(*m_standIn) + nCount;
+    return WaitUntil([&] { return HeadphoneQueries(*m_standIn) >= nTarget; });
+}
+
 std::vector<std::wstring> ComboTexts(const AppUnderTest& app, int nComboID) {
     std::vector<std::wstring> texts;
     const int nCount = app.ComboCount(nComboID);

@@ -54,6 +54,11 @@ protected:
     // switch itself as given, which a missing headphone greys too.
     bool NineEnabled(bool bEnabled) const;
     bool Usable(bool bNine, bool bCheckBox) const;
+    // The plug-in prompt is open: made by the application, whether shown yet or not.
+    bool PromptOpen() const;
+    // Waits until the stand-in has answered nCount headphone queries more than now: that many of
+    // the page's ticks have passed.
+    bool WaitForTicks(size_t nCount);
 
     StandIn& Driver() { return *m_standIn; }
     AppUnderTest& App() { return *m_app; }

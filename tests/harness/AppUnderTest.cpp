@@ -140,7 +140,10 @@ bool AppUnderTest::WaitForExit(DWORD& dwExitCode, DWORD timeoutMs) {
     return ::GetExitCodeProcess(m_hProcess.Get(), &dwExitCode) != FALSE;
 }
 
-void AppUnderTest::Click(int nID) const { ::SendMessageW(Control(nID), BM_CLICK, 0, 0); }
+bool AppUnderTest::Click(int nID) const {
+    DWORD_PTR dwResult = 0;
+    return ::SendMessageTimeoutW(Control(nID), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &dwResult) != 0;
+}
 
 // Posted: a sent click would wait for the handler, which waits for the modal window to close.
 void AppUnderTest::Press(int nID) const { ::PostMessageW(Control(nID), BM_CLICK, 0, 0); }

@@ -36,8 +36,8 @@ public:
     bool Running() const;
 
     // User actions on the controls.
-    void Click(int nID) const;                       // a button or check box; returns when handled
-    void Press(int nID) const;                       // a button whose handler opens a modal window
+    bool Click(int nID) const; // a button or check box; false when not handled within 10 s
+    void Press(int nID) const; // a button whose handler opens a modal window
     void ChooseMode(int nComboID, int nIndex) const; // picks a list entry like a tap would
     // The thumb set to nPos; the trackbar repaints when the application's loop is idle.
     void MoveSlider(int nID, int nPos) const;
