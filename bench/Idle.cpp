@@ -7,9 +7,8 @@
 
 #include "harness/AppUnderTest.h"
 #include "harness/Contract.h"
+#include "harness/Program.h"
 #include "harness/StandIn.h"
-
-#include <tlhelp32.h>
 
 #include <cstdio>
 
@@ -32,20 +31,13 @@ double ProcessCpuMilliseconds(HANDLE hProcess) {
 // The sum over the process's threads now running. Wine reports another process's times as 0,
 // while each thread's times come from the host's own accounting.
 double ThreadsCpuMilliseconds(DWORD dwProcessId) {
-    const platform::UniqueHandle hSnapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
     double sum = 0;
-    for (BOOL bMore = ::Thread32First(hSnapshot.Get(), &entry); bMore;
-         bMore = ::Thread32Next(hSnapshot.Get(), &entry)) {
-        if (entry.th32OwnerProcessID != dwProcessId)
-            continue;
-        const platform::UniqueHandle hThread(
-            ::OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
-        FILETIME creation, exit, kernel, user;
-        if (hThread && ::GetThreadTimes(hThread.Get(), &creation, &exit, &kernel, &user))
-            sum += Milliseconds(kernel, user);
-    }
+    ForEachThreadOf(
+        dwProcessId, THREAD_QUERY_LIMITED_INFORMATION, [&](const platform::UniqueHandle& hThread) {
+            FILETIME creation, exit, kernel, user;
+            if (hThread && ::GetThreadTimes(hThread.Get(), &creation, &exit, &kernel, &user))
+                sum += Milliseconds(kernel, user);
+        });
     return sum;
 }
 

@@ -1,5 +1,7 @@
 #include "harness/Program.h"
 
+#include <tlhelp32.h>
+
 std::wstring BinPath(const std::wstring& strExeName) {
     wchar_t szPath[MAX_PATH];
     const DWORD cch = ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
@@ -30,4 +32,22 @@ bool StartProgram(const std::wstring& strExeName, const std::wstring& strArgs,
     if (pdwProcessId)
         *pdwProcessId = process.dwProcessId;
     return true;
+}
+
+int ForEachThreadOf(DWORD dwProcessId, DWORD dwAccess,
+                    const std::function<void(const platform::UniqueHandle&)>& visit) {
+    const platform::UniqueHandle hSnapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (hSnapshot.Get() == INVALID_HANDLE_VALUE)
+        return 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int nThreads = 0;
+    for (BOOL bMore = ::Thread32First(hSnapshot.Get(), &entry); bMore;
+         bMore = ::Thread32Next(hSnapshot.Get(), &entry)) {
+        if (entry.th32OwnerProcessID != dwProcessId)
+            continue;
+        visit(platform::UniqueHandle(::OpenThread(dwAccess, FALSE, entry.th32ThreadID)));
+        ++nThreads;
+    }
+    return nThreads;
 }

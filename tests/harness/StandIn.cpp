@@ -3,8 +3,6 @@
 #include "harness/Program.h"
 #include "harness/Wait.h"
 
-#include <tlhelp32.h>
-
 #include <cstdio>
 #include <sstream>
 
@@ -116,25 +114,16 @@ void StandIn::Kill() {
 
 bool StandIn::ForEachThread(bool bSuspend) {
     const DWORD dwProcessId = ::GetProcessId(m_hProcess.Get());
-    const platform::UniqueHandle hSnapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!dwProcessId || hSnapshot.Get() == INVALID_HANDLE_VALUE)
+    if (!dwProcessId)
         return false;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int nThreads = 0;
     bool bAll = true;
-    for (BOOL bMore = ::Thread32First(hSnapshot.Get(), &entry); bMore;
-         bMore = ::Thread32Next(hSnapshot.Get(), &entry)) {
-        if (entry.th32OwnerProcessID != dwProcessId)
-            continue;
-        const platform::UniqueHandle hThread(
-            ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
-        const DWORD dwCount = !hThread   ? static_cast<DWORD>(-1)
-                              : bSuspend ? ::SuspendThread(hThread.Get())
-                                         : ::ResumeThread(hThread.Get());
-        bAll = bAll && dwCount != static_cast<DWORD>(-1);
-        ++nThreads;
-    }
+    const int nThreads = ForEachThreadOf(
+        dwProcessId, THREAD_SUSPEND_RESUME, [&](const platform::UniqueHandle& hThread) {
+            const DWORD dwCount = !hThread   ? static_cast<DWORD>(-1)
+                                  : bSuspend ? ::SuspendThread(hThread.Get())
+                                             : ::ResumeThread(hThread.Get());
+            bAll = bAll && dwCount != static_cast<DWORD>(-1);
+        });
     return bAll && nThreads > 0;
 }
 
