@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,22 +17,35 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 // Runs muntara-shot from the build's bin folder, handling this thread's messages meanwhile: the
-// tool repaints the window it saves and waits for its thread to answer. False when it did not
-// end in 30 s.
-bool RunShot(const std::wstring& strArgs, DWORD& dwExitCode) {
+// tool repaints the window it saves and waits for its thread to answer. Fails, saying where, when
+// it could not be started or did not end in 30 s.
+testing::AssertionResult RunShot(const std::wstring& strArgs, DWORD& dwExitCode) {
     platform::UniqueHandle hProcess;
-    if (!StartProgram(L"muntara-shot.exe", strArgs, hProcess))
-        return false;
+    // Once in CI of a fresh clone, one of these quick runs failed before it gave an exit code; a
+    // start that fails is tried once more, and every failure says where it happened.
+    if (!StartProgram(L"muntara-shot.exe", strArgs, hProcess)) {
+        const DWORD dwFirstError = ::GetLastError();
+        ::Sleep(100);
+        if (!StartProgram(L"muntara-shot.exe", strArgs, hProcess))
+            return testing::AssertionFailure()
+                   << "not started, errors " << dwFirstError << ", " << ::GetLastError();
+        std::printf("muntara-shot started on the second attempt, after error %lu\n", dwFirstError);
+    }
     const ULONGLONG ullDeadline = ::GetTickCount64() + 30000;
     for (;;) {
         const ULONGLONG ullNow = ::GetTickCount64();
         if (ullNow >= ullDeadline)
-            return false;
+            return testing::AssertionFailure() << "still running after 30 s";
         const HANDLE hWait = hProcess.Get();
         const DWORD dwWait = ::MsgWaitForMultipleObjects(
             1, &hWait, FALSE, static_cast<DWORD>(ullDeadline - ullNow), QS_ALLINPUT);
-        if (dwWait == WAIT_OBJECT_0)
-            return ::GetExitCodeProcess(hProcess.Get(), &dwExitCode) != 0;
+        if (dwWait == WAIT_FAILED)
+            return testing::AssertionFailure() << "wait failed, error " << ::GetLastError();
+        if (dwWait == WAIT_OBJECT_0) {
+            if (!::GetExitCodeProcess(hProcess.Get(), &dwExitCode))
+                return testing::AssertionFailure() << "no exit code, error " << ::GetLastError();
+            return testing::AssertionSuccess();
+        }
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             ::DispatchMessageW(&msg);
