@@ -124,11 +124,11 @@ BOOL CAudioDrvThread::Run() {
 template <typename Send, typename Report>
 bool CAudioDrvThread::ApplyLevel(std::atomic<LONG>& live, LONG& nApplied, Send send,
                                  Report report) {
-    const LONG nLevel = live;
-    if (nLevel == nApplied)
-        return !m_bEnding;
     if (m_bEnding)
         return false;
+    const LONG nLevel = live;
+    if (nLevel == nApplied)
+        return true;
     const BOOL bAccepted = send(nLevel);
     if (bAccepted)
         nApplied = nLevel;

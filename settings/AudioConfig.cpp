@@ -82,19 +82,22 @@ void LoadModes() {
     }
 }
 
+// Value names are case-insensitive; ours are plain ASCII.
+bool IsValueName(LPCWSTR pszName, LPCWSTR pszOurs) { return ::_wcsicmp(pszName, pszOurs) == 0; }
+
 template <size_t N> bool IsNamed(LPCWSTR pszName, const LPCWSTR (&names)[N]) {
     for (const LPCWSTR pszKept : names)
-        if (::_wcsicmp(pszName, pszKept) == 0)
-            return true; // value names are case-insensitive; ours are plain ASCII
+        if (IsValueName(pszName, pszKept))
+            return true;
     return false;
 }
 
 // One of the band levels, which the settings key and every mode's key hold.
 bool IsBandValue(LPCWSTR pszName) {
-    LPCWSTR bandValues[kBandCount];
-    for (int nBand = 0; nBand < kBandCount; ++nBand)
-        bandValues[nBand] = g_Bands[nBand].pszName;
-    return IsNamed(pszName, bandValues);
+    for (const BAND_INFO& band : g_Bands)
+        if (IsValueName(pszName, band.pszName))
+            return true;
+    return false;
 }
 
 // Deletes the values of key that are neither a band level nor named in kept. Whatever cannot be
