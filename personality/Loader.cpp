@@ -1,0 +1,278 @@
+// The handheld's loader, as a desktop program: handheld-loader PROGRAM [ARGUMENTS]
+//
+// Maps a program built for the handheld (32-bit x86, subsystem Windows CE), moves it when its
+// base is taken, binds its imports to the personality's COREDLL.dll and COMMCTRL.dll beside this
+// loader (and refuses any other library), and calls its entry as the handheld does: the C
+// convention, with the image's instance, 0, the command line and SW_SHOW. The process ends when the
+// entry returns, whatever other threads still run, with the entry's value; or with 86 when the
+// program returned 0 but broke one of the handheld's contracts.
+#include "personality/Personality.h"
+#include "platform/Handle.h"
+
+#include <cwchar>
+#include <memory>
+
+namespace {
+
+using platform::UniqueHandle;
+
+// The handheld's libraries, the only ones its programs may import from.
+constexpr LPCWSTR kLibraries[] = {L"COREDLL.dll", L"COMMCTRL.dll"};
+
+// The largest program the loader takes: far more than any handheld program of ours.
+constexpr DWORD kMaxFileBytes = 16 * 1024 * 1024;
+
+using Entry = int(WINAPI*)(HINSTANCE, HINSTANCE, LPWSTR, int);
+
+struct FileImage {
+    std::unique_ptr<BYTE[]> pBytes;
+    DWORD cbBytes = 0;
+};
+
+bool Refuse(const char* pszWhy, const char* pszDetail = "") {
+    PersonalityViolation("loader", "%s%s: the handheld refuses to start it", pszWhy, pszDetail);
+    return false;
+}
+
+bool ReadProgram(LPCWSTR pszPath, FileImage& file) {
+    const UniqueHandle hFile(
+        ::CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const DWORD cbFile = hFile ? ::GetFileSize(hFile.Get(), nullptr) : INVALID_FILE_SIZE;
+    if (cbFile == INVALID_FILE_SIZE || cbFile > kMaxFileBytes)
+        return Refuse("the program cannot be read");
+    file.pBytes.reset(new BYTE[cbFile]);
+    file.cbBytes = cbFile;
+    DWORD cbRead = 0;
+    if (!::ReadFile(hFile.Get(), file.pBytes.get(), cbFile, &cbRead, nullptr) || cbRead != cbFile)
+        return Refuse("the program cannot be read");
+    return true;
+}
+
+// The file's headers, when they describe a whole 32-bit x86 program of the handheld's subsystem.
+const IMAGE_NT_HEADERS32* ProgramHeaders(const FileImage& file) {
+    const BYTE* const pBytes = file.pBytes.get();
+    const auto* const pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(pBytes);
+    if (file.cbBytes < sizeof(IMAGE_DOS_HEADER) || pDos->e_magic != IMAGE_DOS_SIGNATURE ||
+        pDos->e_lfanew < 0 ||
+        static_cast<DWORD>(pDos->e_lfanew) > file.cbBytes - sizeof(IMAGE_NT_HEADERS32))
+        return Refuse("not a program"), nullptr;
+    const auto* const pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(pBytes + pDos->e_lfanew);
+    if (pNt->Signature != IMAGE_NT_SIGNATURE ||
+        pNt->FileHeader.Machine != IMAGE_FILE_MACHINE_I386 ||
+        pNt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        return Refuse("not a 32-bit x86 program"), nullptr;
+    if (pNt->OptionalHeader.Subsystem != IMAGE_SUBSYSTEM_WINDOWS_CE_GUI)
+        return Refuse("not of the handheld's subsystem"), nullptr;
+    const DWORD cbSections = pNt->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
+    const DWORD offSections = static_cast<DWORD>(pDos->e_lfanew) +
+                              offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+                              pNt->FileHeader.SizeOfOptionalHeader;
+    if (offSections + cbSections > file.cbBytes ||
+        pNt->OptionalHeader.SizeOfHeaders > pNt->OptionalHeader.SizeOfImage ||
+        pNt->OptionalHeader.SizeOfHeaders > file.cbBytes)
+        return Refuse("damaged headers"), nullptr;
+    return pNt;
+}
+
+// The image in memory: its base, its size, and a pointer at a relative address within it.
+struct Image {
+    BYTE* pBase = nullptr;
+    DWORD cbImage = 0;
+
+    template <typename T> T* At(DWORD rva, DWORD cb = sizeof(T)) const {
+        return rva <= cbImage && cb <= cbImage - rva ? reinterpret_cast<T*>(pBase + rva) : nullptr;
+    }
+};
+
+bool MapSections(const FileImage& file, const IMAGE_NT_HEADERS32& nt, Image& image) {
+    const DWORD cbImage = nt.OptionalHeader.SizeOfImage;
+    auto* const pPreferred = reinterpret_cast<void*>(nt.OptionalHeader.ImageBase);
+    void* pBase =
+        ::VirtualAlloc(pPreferred, cbImage, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+    if (!pBase)
+        pBase = ::VirtualAlloc(nullptr, cbImage, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+    if (!pBase)
+        return Refuse("no room for the image");
+    image = {static_cast<BYTE*>(pBase), cbImage};
+    ::CopyMemory(image.pBase, file.pBytes.get(), nt.OptionalHeader.SizeOfHeaders);
+
+    const auto* pSection = IMAGE_FIRST_SECTION(&nt);
+    for (WORD n = 0; n < nt.FileHeader.NumberOfSections; ++n, ++pSection) {
+        const DWORD cbRaw =
+            pSection->SizeOfRawData < pSection->Misc.VirtualSize || !pSection->Misc.VirtualSize
+                ? pSection->SizeOfRawData
+                : pSection->Misc.VirtualSize;
+        BYTE* const pTarget = image.At<BYTE>(pSection->VirtualAddress, cbRaw);
+        if (!pTarget || pSection->PointerToRawData > file.cbBytes ||
+            cbRaw > file.cbBytes - pSection->PointerToRawData)
+            return Refuse("a section outside the file or the image");
+        ::CopyMemory(pTarget, file.pBytes.get() + pSection->PointerToRawData, cbRaw);
+    }
+    return true;
+}
+
+// Moves every absolute address by the distance between the image's base and the one it was
+// linked for; the handheld's x86 programs have 32-bit ones only.
+bool Relocate(const IMAGE_NT_HEADERS32& nt, const Image& image) {
+    const DWORD delta =
+        static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(image.pBase)) - nt.OptionalHeader.ImageBase;
+    if (delta == 0)
+        return true;
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    if (!directory.Size || (nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
+        return Refuse("its base is taken and it cannot be moved");
+    DWORD offBlock = 0;
+    while (offBlock + sizeof(IMAGE_BASE_RELOCATION) <= directory.Size) {
+        const auto* const pBlock =
+            image.At<IMAGE_BASE_RELOCATION>(directory.VirtualAddress + offBlock);
+        if (!pBlock || pBlock->SizeOfBlock < sizeof(IMAGE_BASE_RELOCATION) ||
+            pBlock->SizeOfBlock > directory.Size - offBlock)
+            return Refuse("damaged relocations");
+        const auto* const pEntries = reinterpret_cast<const WORD*>(pBlock + 1);
+        const DWORD nEntries = (pBlock->SizeOfBlock - sizeof(IMAGE_BASE_RELOCATION)) / sizeof(WORD);
+        for (DWORD n = 0; n < nEntries; ++n) {
+            const int nType = pEntries[n] >> 12;
+            if (nType == IMAGE_REL_BASED_ABSOLUTE)
+                continue;
+            DWORD* const pWord = image.At<DWORD>(pBlock->VirtualAddress + (pEntries[n] & 0xFFF));
+            if (nType != IMAGE_REL_BASED_HIGHLOW || !pWord)
+                return Refuse("damaged relocations");
+            *pWord += delta;
+        }
+        offBlock += pBlock->SizeOfBlock;
+    }
+    return true;
+}
+
+// The handheld's library of that name, from beside this loader; nullptr for any other.
+HMODULE LoadHandheldLibrary(const char* pszName) {
+    WCHAR szLoader[MAX_PATH];
+    const DWORD cch = ::GetModuleFileNameW(nullptr, szLoader, MAX_PATH);
+    if (!cch || cch >= MAX_PATH)
+        return nullptr;
+    WCHAR* const pszSlash = std::wcsrchr(szLoader, L'\\');
+    for (const LPCWSTR pszLibrary : kLibraries) {
+        WCHAR szWide[MAX_PATH] = {};
+        ::MultiByteToWideChar(CP_ACP, 0, pszName, -1, szWide, MAX_PATH - 1);
+        if (_wcsicmp(szWide, pszLibrary) != 0)
+            continue;
+        if (!pszSlash || (pszSlash - szLoader) + std::wcslen(pszLibrary) + 2 > MAX_PATH)
+            return nullptr;
+        std::wcscpy(pszSlash + 1, pszLibrary);
+        return ::LoadLibraryW(szLoader);
+    }
+    return nullptr;
+}
+
+bool BindImports(const IMAGE_NT_HEADERS32& nt, const Image& image) {
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (DWORD off = 0; directory.Size && off + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= directory.Size;
+         off += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* const pImport =
+            image.At<IMAGE_IMPORT_DESCRIPTOR>(directory.VirtualAddress + off);
+        if (!pImport)
+            return Refuse("damaged imports");
+        if (!pImport->Name)
+            return true;
+        const char* const pszLibrary = image.At<const char>(pImport->Name, 1);
+        const HMODULE hLibrary = pszLibrary ? LoadHandheldLibrary(pszLibrary) : nullptr;
+        if (!hLibrary)
+            return Refuse("it imports from a library the handheld does not have: ",
+                          pszLibrary ? pszLibrary : "?");
+        const DWORD rvaNames =
+            pImport->OriginalFirstThunk ? pImport->OriginalFirstThunk : pImport->FirstThunk;
+        for (DWORD n = 0;; ++n) {
+            const auto* const pName = image.At<IMAGE_THUNK_DATA32>(rvaNames + n * 4);
+            auto* const pSlot = image.At<IMAGE_THUNK_DATA32>(pImport->FirstThunk + n * 4);
+            if (!pName || !pSlot)
+                return Refuse("damaged imports");
+            if (!pName->u1.AddressOfData)
+                break;
+            if (IMAGE_SNAP_BY_ORDINAL32(pName->u1.Ordinal))
+                return Refuse("it imports by ordinal, which the personality does not know");
+            const auto* const pByName =
+                image.At<IMAGE_IMPORT_BY_NAME>(pName->u1.AddressOfData, sizeof(WORD) + 1);
+            const FARPROC pfn = pByName ? ::GetProcAddress(hLibrary, pByName->Name) : nullptr;
+            if (!pfn)
+                return Refuse("it imports a name its library does not export: ",
+                              pByName ? pByName->Name : "?");
+            pSlot->u1.Function = reinterpret_cast<DWORD>(pfn);
+        }
+    }
+    return true;
+}
+
+// The handheld's command line holds the arguments only, without the program's name.
+LPWSTR ArgumentsAfterFirst(LPWSTR pszLine) {
+    bool bQuoted = false;
+    while (*pszLine && (bQuoted || (*pszLine != L' ' && *pszLine != L'\t'))) {
+        if (*pszLine == L'"')
+            bQuoted = !bQuoted;
+        ++pszLine;
+    }
+    while (*pszLine == L' ' || *pszLine == L'\t')
+        ++pszLine;
+    return pszLine;
+}
+
+// The program's path: the first argument of the loader's command line, without its quotes.
+bool ProgramPath(LPWSTR pszArguments, WCHAR (&szPath)[MAX_PATH]) {
+    const LPWSTR pszRest = ArgumentsAfterFirst(pszArguments);
+    size_t cch = 0;
+    for (LPWSTR p = pszArguments; p < pszRest && *p != L' ' && *p != L'\t'; ++p)
+        if (*p != L'"' && cch + 1 < MAX_PATH)
+            szPath[cch++] = *p;
+    szPath[cch] = 0;
+    return cch > 0;
+}
+
+// A fault in the program ends the run with a line saying where, as the handheld's would end it.
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* pException) {
+    const EXCEPTION_RECORD& record = *pException->ExceptionRecord;
+    PersonalityViolation("program", "exception 0x%08lx at %p: the handheld ends the process",
+                         record.ExceptionCode, record.ExceptionAddress);
+    ::TerminateProcess(::GetCurrentProcess(), personality::kViolationExit);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The handheld's registry has the control panel's key from the start.
+void MakeHandheldKeys() {
+    HKEY hKey = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"ControlPanel", 0, nullptr, 0, KEY_READ, nullptr,
+                          &hKey, nullptr) == ERROR_SUCCESS)
+        ::RegCloseKey(hKey);
+}
+
+} // namespace
+
+int main() {
+    const LPWSTR pszArguments = ArgumentsAfterFirst(::GetCommandLineW());
+    WCHAR szProgram[MAX_PATH];
+    if (!ProgramPath(pszArguments, szProgram)) {
+        const char szUsage[] = "usage: handheld-loader PROGRAM [ARGUMENTS]\n";
+        DWORD dwWritten = 0;
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), szUsage, sizeof szUsage - 1, &dwWritten,
+                    nullptr);
+        return 2;
+    }
+
+    FileImage file;
+    const IMAGE_NT_HEADERS32* const pNt =
+        ReadProgram(szProgram, file) ? ProgramHeaders(file) : nullptr;
+    Image image;
+    if (!pNt || !MapSections(file, *pNt, image) || !Relocate(*pNt, image) ||
+        !BindImports(*pNt, image))
+        return personality::kViolationExit;
+
+    const auto hProgram = reinterpret_cast<HINSTANCE>(image.pBase);
+    PersonalityStart(hProgram);
+    MakeHandheldKeys();
+    ::SetUnhandledExceptionFilter(ReportFault);
+    const auto pfnEntry = reinterpret_cast<Entry>(PersonalityCallback(
+        image.pBase + pNt->OptionalHeader.AddressOfEntryPoint, 4, "program entry"));
+    const int nResult = pfnEntry(hProgram, nullptr, ArgumentsAfterFirst(pszArguments), SW_SHOW);
+    ::ExitProcess(nResult == 0 && PersonalityViolations() > 0 ? personality::kViolationExit
+                                                              : static_cast<UINT>(nResult));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <windows.h>
+
+// What COREDLL.dll shares with the loader and COMMCTRL.dll: the program's image, the report of
+// violations of the handheld's contracts, and the thunks through which a desktop's system calls
+// the program's functions. Exported by plain name; the handheld has none of these names.
+#ifdef PERSONALITY_CORE
+#define PERSONALITY_API
+#else
+#define PERSONALITY_API __declspec(dllimport)
+#endif
+
+extern "C" {
+
+// The program the loader mapped: its image's base (its instance handle and module handle).
+PERSONALITY_API void __cdecl PersonalityStart(HINSTANCE hProgram);
+
+// A function of the program that Wine calls with the desktop's convention (the callee removes
+// nWords argument words): a thunk that calls pfnProgram with the handheld's (the caller removes
+// them) and checks the stack afterwards. The same function gets the same thunk.
+PERSONALITY_API void* __cdecl PersonalityCallback(void* pfnProgram, int nWords,
+                                                  const char* pszKind);
+
+// The program's function behind a thunk, or pfn itself when it is none.
+PERSONALITY_API void* __cdecl PersonalityOriginal(void* pfn);
+
+// One line on standard error, "handheld: CALL: " and the rest as printf formats it: the argument
+// and what the handheld does with it.
+PERSONALITY_API void __cdecl PersonalityViolation(const char* pszCall, const char* pszFormat, ...)
+    __attribute__((format(printf, 2, 3)));
+
+PERSONALITY_API int __cdecl PersonalityViolations();
+}
+
+namespace personality {
+
+// The loader's exit code when the program returned 0 but broke a contract, and the code a run
+// ends with when the handheld would have crashed.
+constexpr UINT kViolationExit = 86;
+
+// The handheld's pseudo-handles for the calling process and thread.
+const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(66);
+const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(65);
+
+// Its system colours carry this flag in their index (COLOR_WINDOW is 5 | the flag there).
+constexpr DWORD kSysColorIndexFlag = 0x40000000;
+
+} // namespace personality

@@ -1,0 +1,223 @@
+// COREDLL.dll's window manager calls where the handheld differs from a desktop: every function of
+// the program that the window manager calls goes through a checked thunk; its dialogs are of the
+// class "Dialog"; its system colours carry a flag; strings load in its documented forms; and the
+// flags, styles, indices and conversions it lacks are reported.
+#include "personality/Coredll.h"
+
+#include <cstdarg>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+// A top-level window's class, as the handheld names dialogs and as a desktop does.
+constexpr WCHAR kHandheldDialogClass[] = L"Dialog";
+constexpr WCHAR kDesktopDialogClass[] = L"#32770";
+constexpr ATOM kDesktopDialogAtom = 32770;
+
+// What the handheld's window manager documents of class styles, message-box types, window and
+// dialog styles. Message boxes: its documentation lists the default buttons 1 to 3 and is silent
+// on MB_TOPMOST, which is let through.
+constexpr UINT kClassStyles = CS_DBLCLKS | CS_HREDRAW | CS_NOCLOSE | CS_PARENTDC | CS_VREDRAW;
+constexpr UINT kMessageBoxTypes = MB_TYPEMASK | MB_ICONMASK | MB_DEFBUTTON2 | MB_DEFBUTTON3 |
+                                  MB_APPLMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+constexpr DWORD kTopLevelStylesLacked =
+    WS_MINIMIZE | WS_MAXIMIZE | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kExStylesLacked = WS_EX_NOPARENTNOTIFY | WS_EX_TRANSPARENT | WS_EX_MDICHILD |
+                                  WS_EX_RIGHT | WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR |
+                                  WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+constexpr DWORD kDialogStylesLacked = DS_ABSALIGN | DS_SYSMODAL | DS_FIXEDSYS | DS_NOFAILCREATE |
+                                      DS_NOIDLEMSG | DS_CENTERMOUSE | DS_CONTEXTHELP;
+constexpr UINT kLastSysColor = COLOR_INFOBK; // the handheld's last system colour index
+
+bool IsDialog(HWND hWnd) { return ::GetClassLongW(hWnd, GCW_ATOM) == kDesktopDialogAtom; }
+
+// The indices the handheld's GetWindowLong and SetWindowLong take: five negative ones, and
+// offsets of 4-byte words (a dialog's DWL_* among them).
+bool KnownIndex(int nIndex) {
+    switch (nIndex) {
+    case GWL_WNDPROC:
+    case GWL_ID:
+    case GWL_STYLE:
+    case GWL_EXSTYLE:
+    case GWL_USERDATA:
+        return true;
+    default:
+        return nIndex >= 0 && nIndex % 4 == 0;
+    }
+}
+
+// The program's functions travel through the index as the program's own; Wine holds thunks.
+bool IsProcedure(HWND hWnd, int nIndex) {
+    return nIndex == GWL_WNDPROC || (nIndex == DWL_DLGPROC && IsDialog(hWnd));
+}
+
+// A class brush of a system colour: the handheld's index has its flag, a desktop's has none.
+HBRUSH DesktopBrush(HBRUSH hBrush) {
+    const auto value = reinterpret_cast<DWORD_PTR>(hBrush);
+    const DWORD_PTR index = value - 1;
+    if (value && (index & personality::kSysColorIndexFlag) &&
+        (index & ~personality::kSysColorIndexFlag) <= kLastSysColor)
+        return reinterpret_cast<HBRUSH>((index & ~personality::kSysColorIndexFlag) + 1);
+    if (value && index <= kLastSysColor)
+        PersonalityViolation("RegisterClassW",
+                             "hbrBackground %lu: a system colour without the handheld's flag "
+                             "0x40000000, which the handheld takes for a brush handle",
+                             static_cast<unsigned long>(value));
+    return hBrush;
+}
+
+// The conversions of the handheld's wsprintf as far as its documentation shows them: the flags
+// '-', '#' and '0', width and precision, l or h, and a type among c, C, d, i, u, x, X, s, S and %.
+// False at the first other one.
+bool KnownConversions(LPCWSTR pszFormat, WCHAR& chBad) {
+    for (LPCWSTR p = pszFormat; *p; ++p) {
+        if (*p != L'%')
+            continue;
+        ++p;
+        while (*p == L'-' || *p == L'#' || *p == L'0')
+            ++p;
+        while (std::iswdigit(*p) || *p == L'.')
+            ++p;
+        if (*p == L'l' || *p == L'h')
+            ++p;
+        if (!*p || !std::wcschr(L"cCdiuxXsS%", *p)) {
+            chBad = *p;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" {
+
+ATOM __cdecl HandheldRegisterClassW(const WNDCLASSW* pClass) {
+    WNDCLASSW desktop = *pClass;
+    if (desktop.style & ~kClassStyles)
+        PersonalityViolation("RegisterClassW", "style 0x%x: the handheld has no 0x%x",
+                             desktop.style, desktop.style & ~kClassStyles);
+    if (desktop.lpszMenuName)
+        PersonalityViolation("RegisterClassW",
+                             "lpszMenuName: the handheld has no default menus and wants NULL");
+    desktop.hbrBackground = DesktopBrush(desktop.hbrBackground);
+    desktop.lpfnWndProc = Callback(desktop.lpfnWndProc, "window procedure", 4);
+    return ::RegisterClassW(&desktop);
+}
+
+HWND __cdecl HandheldCreateWindowExW(DWORD dwExStyle, LPCWSTR pszClass, LPCWSTR pszName,
+                                     DWORD dwStyle, int x, int y, int nWidth, int nHeight,
+                                     HWND hParent, HMENU hMenu, HINSTANCE hInstance,
+                                     LPVOID pParam) {
+    if (!(dwStyle & WS_CHILD) && hMenu) {
+        PersonalityViolation("CreateWindowExW",
+                             "hMenu %p for a top-level window: the handheld's windows have no "
+                             "menu bar, and it refuses the window",
+                             static_cast<void*>(hMenu));
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!(dwStyle & WS_CHILD) && (dwStyle & kTopLevelStylesLacked))
+        PersonalityViolation("CreateWindowExW", "style 0x%lx: the handheld has no 0x%lx", dwStyle,
+                             dwStyle & kTopLevelStylesLacked);
+    if (dwExStyle & kExStylesLacked)
+        PersonalityViolation("CreateWindowExW", "extended style 0x%lx: the handheld has no 0x%lx",
+                             dwExStyle, dwExStyle & kExStylesLacked);
+    return ::CreateWindowExW(dwExStyle, pszClass, pszName, dwStyle, x, y, nWidth, nHeight, hParent,
+                             hMenu, hInstance, pParam);
+}
+
+INT_PTR __cdecl HandheldDialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW pTemplate,
+                                                HWND hParent, DLGPROC pfnDialog, LPARAM lInit) {
+    if (pTemplate && (pTemplate->style & kDialogStylesLacked))
+        PersonalityViolation("DialogBoxIndirectParamW",
+                             "template style 0x%lx: the handheld has no "
+                             "0x%lx",
+                             pTemplate->style, pTemplate->style & kDialogStylesLacked);
+    return ::DialogBoxIndirectParamW(hInstance, pTemplate, hParent,
+                                     Callback(pfnDialog, "dialog procedure", 4), lInit);
+}
+
+BOOL __cdecl HandheldEnumWindows(WNDENUMPROC pfnEnum, LPARAM lParam) {
+    return ::EnumWindows(Callback(pfnEnum, "window enumerator", 2), lParam);
+}
+
+HWND __cdecl HandheldFindWindowW(LPCWSTR pszClass, LPCWSTR pszName) {
+    const bool bNamed = pszClass && !IS_INTRESOURCE(pszClass);
+    if (bNamed && std::wcscmp(pszClass, kDesktopDialogClass) == 0) {
+        PersonalityViolation("FindWindowW",
+                             "class \"#32770\": the handheld's dialogs are of the class "
+                             "\"Dialog\", so it finds none");
+        return nullptr;
+    }
+    if (bNamed && std::wcscmp(pszClass, kHandheldDialogClass) == 0)
+        pszClass = kDesktopDialogClass;
+    return ::FindWindowW(pszClass, pszName);
+}
+
+LONG __cdecl HandheldGetWindowLongW(HWND hWnd, int nIndex) {
+    if (!KnownIndex(nIndex))
+        PersonalityViolation("GetWindowLongW", "index %d: the handheld has no such index", nIndex);
+    const LONG value = ::GetWindowLongW(hWnd, nIndex);
+    if (!IsProcedure(hWnd, nIndex))
+        return value;
+    return reinterpret_cast<LONG>(PersonalityOriginal(reinterpret_cast<void*>(value)));
+}
+
+LONG __cdecl HandheldSetWindowLongW(HWND hWnd, int nIndex, LONG value) {
+    if (!KnownIndex(nIndex))
+        PersonalityViolation("SetWindowLongW", "index %d: the handheld has no such index", nIndex);
+    if (!IsProcedure(hWnd, nIndex))
+        return ::SetWindowLongW(hWnd, nIndex, value);
+    const char* const pszKind = nIndex == GWL_WNDPROC ? "window procedure" : "dialog procedure";
+    void* const pThunk = PersonalityCallback(reinterpret_cast<void*>(value), 4, pszKind);
+    const LONG previous = ::SetWindowLongW(hWnd, nIndex, reinterpret_cast<LONG>(pThunk));
+    return reinterpret_cast<LONG>(PersonalityOriginal(reinterpret_cast<void*>(previous)));
+}
+
+// The handheld documents two forms: a buffer with its size, and no buffer, which returns the
+// string's address in the resource (not zero-terminated; its length is the word before it).
+int __cdecl HandheldLoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR pszBuffer, int cchBuffer) {
+    if (pszBuffer && cchBuffer > 0)
+        return ::LoadStringW(hInstance, uID, pszBuffer, cchBuffer);
+    if (pszBuffer) {
+        // What the handheld does then is not documented: reported, and done as a desktop does.
+        PersonalityViolation("LoadStringW",
+                             "string %u with a buffer of %d characters: the handheld documents no "
+                             "such form",
+                             uID, cchBuffer);
+        return ::LoadStringW(hInstance, uID, pszBuffer, cchBuffer);
+    }
+    LPCWSTR pszResource = nullptr;
+    if (!::LoadStringW(hInstance, uID, reinterpret_cast<LPWSTR>(&pszResource), 0))
+        return 0;
+    return reinterpret_cast<int>(pszResource);
+}
+
+int __cdecl HandheldMessageBoxW(HWND hWnd, LPCWSTR pszText, LPCWSTR pszCaption, UINT uType) {
+    if (uType & ~kMessageBoxTypes)
+        PersonalityViolation("MessageBoxW", "type 0x%x: the handheld has no 0x%x", uType,
+                             uType & ~kMessageBoxTypes);
+    return ::MessageBoxW(hWnd, pszText, pszCaption, uType & kMessageBoxTypes);
+}
+
+UINT_PTR __cdecl HandheldSetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC pfnTimer) {
+    return ::SetTimer(hWnd, nIDEvent, uElapse, Callback(pfnTimer, "timer procedure", 4));
+}
+
+int __cdecl HandheldwsprintfW(LPWSTR pszOut, LPCWSTR pszFormat, ...) {
+    WCHAR chBad = 0;
+    if (!KnownConversions(pszFormat, chBad))
+        PersonalityViolation("wsprintfW",
+                             "conversion '%lc' in \"%ls\": the handheld has no such "
+                             "conversion",
+                             static_cast<wint_t>(chBad), pszFormat);
+    va_list args;
+    va_start(args, pszFormat);
+    const int nResult = ::wvsprintfW(pszOut, pszFormat, args);
+    va_end(args);
+    return nResult;
+}
+
+} // extern "C"

@@ -1,0 +1,258 @@
+// A handheld program of the personality's own: built as the handheld program is (the handheld's
+// convention, its two libraries, its subsystem), it makes each kind of call and callback the
+// program makes and checks what comes back. Its argument plants one fault the handheld would
+// meet, so that the personality can be seen to report exactly that one:
+//
+//   desktop-callback   its window procedure takes the desktop's convention
+//   sheet-52           the sheet's header is a desktop's 52 bytes
+//   string-zero-length a string loaded with the desktop's zero-length form
+//   menu-on-top-level  its top-level window has a menu
+//   icc-flag           a common-controls flag the handheld lacks
+//
+// It returns 0 when every call did what the handheld's does, else the number of the first
+// that did not.
+#include <windows.h>
+
+#include <commctrl.h>
+
+extern "C" {
+__declspec(dllimport) BOOL WINAPI EventModify(HANDLE hEvent, DWORD dwFunction);
+__declspec(dllimport) DWORD WINAPI TlsCall(DWORD dwFunction, DWORD dwSlot);
+}
+
+namespace {
+
+// The handheld's own values, which a desktop's headers do not have.
+constexpr DWORD kEventSet = 3;
+constexpr DWORD kTlsAlloc = 0;
+constexpr DWORD kSysColorIndexFlag = 0x40000000;
+constexpr DWORD kHandheldIccFlags = ICC_BAR_CLASSES | ICC_TAB_CLASSES;
+constexpr DWORD kDesktopOnlyIccFlag = 0x4000;
+
+constexpr int kStringId = 1;
+constexpr int kPageTemplate = 100;
+constexpr int kMenuId = 200;
+constexpr WCHAR kFrameClass[] = L"ProbeFrame";
+constexpr WCHAR kSheetCaption[] = L"Probe sheet";
+
+// The handheld's sheet header and page: 40 bytes each.
+struct SheetPage {
+    DWORD dwSize;
+    DWORD dwFlags;
+    HINSTANCE hInstance;
+    LPCWSTR pszTemplate;
+    HICON hIcon;
+    LPCWSTR pszTitle;
+    DLGPROC pfnDlgProc;
+    LPARAM lParam;
+    LPFNPSPCALLBACKW pfnCallback;
+    UINT* pcRefParent;
+};
+struct SheetHeader {
+    DWORD dwSize;
+    DWORD dwFlags;
+    HWND hwndParent;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    LPCWSTR pszCaption;
+    UINT nPages;
+    UINT nStartPage;
+    const SheetPage* ppsp;
+    PFNPROPSHEETCALLBACK pfnCallback;
+};
+static_assert(sizeof(SheetHeader) == 40 && sizeof(SheetPage) == 40);
+constexpr DWORD kDesktopSheetHeaderBytes = 52;
+
+enum class Fault { None, DesktopCallback, Sheet52, StringZeroLength, MenuOnTopLevel, IccFlag };
+
+struct Seen {
+    int nWindowMessages = 0;
+    bool bFrameFound = false;
+    bool bSheetInitialized = false;
+    bool bSheetFound = false;
+    int nPagesInitialized = 0;
+};
+Seen g_seen;
+HWND g_hFrame = nullptr;
+
+bool Same(LPCWSTR psz1, LPCWSTR psz2) { return ::wcscmp(psz1, psz2) == 0; }
+
+Fault FaultNamed(LPCWSTR pszName) {
+    const struct {
+        LPCWSTR pszName;
+        Fault fault;
+    } faults[] = {{L"desktop-callback", Fault::DesktopCallback},
+                  {L"sheet-52", Fault::Sheet52},
+                  {L"string-zero-length", Fault::StringZeroLength},
+                  {L"menu-on-top-level", Fault::MenuOnTopLevel},
+                  {L"icc-flag", Fault::IccFlag}};
+    for (const auto& entry : faults)
+        if (Same(pszName, entry.pszName))
+            return entry.fault;
+    return Fault::None;
+}
+
+LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    ++g_seen.nWindowMessages;
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+// The fault: the procedure removes its own arguments, as a desktop's does.
+LRESULT __attribute__((__stdcall__))
+DesktopWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+DWORD CALLBACK SignalEvent(LPVOID pEvent) {
+    return EventModify(static_cast<HANDLE>(pEvent), kEventSet) ? 0 : 1;
+}
+
+BOOL CALLBACK FindFrame(HWND hWnd, LPARAM lParam) {
+    if (hWnd == reinterpret_cast<HWND>(lParam))
+        g_seen.bFrameFound = true;
+    return TRUE;
+}
+
+int CALLBACK SheetCallback(HWND, UINT message, LPARAM) {
+    if (message == PSCB_INITIALIZED)
+        g_seen.bSheetInitialized = true;
+    return 0;
+}
+
+// The first page finds its sheet by the handheld's dialog class and closes it with OK.
+INT_PTR CALLBACK PageProc(HWND hPage, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    ++g_seen.nPagesInitialized;
+    if (reinterpret_cast<const SheetPage*>(lParam)->lParam == 0) {
+        const HWND hSheet = ::GetParent(hPage);
+        g_seen.bSheetFound = ::FindWindowW(L"Dialog", kSheetCaption) == hSheet;
+        ::PostMessageW(hSheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    }
+    return TRUE;
+}
+
+bool StartControls(Fault fault) {
+    INITCOMMONCONTROLSEX init = {sizeof init, kHandheldIccFlags};
+    if (fault == Fault::IccFlag)
+        init.dwICC |= kDesktopOnlyIccFlag;
+    return ::InitCommonControlsEx(&init);
+}
+
+// The handheld's form: no buffer, the string's address back; its length is the word before it.
+bool LoadsItsString(HINSTANCE hInstance, Fault fault) {
+    LPCWSTR pszString = nullptr;
+    if (fault == Fault::StringZeroLength)
+        ::LoadStringW(hInstance, kStringId, reinterpret_cast<LPWSTR>(&pszString), 0);
+    else
+        pszString = reinterpret_cast<LPCWSTR>(::LoadStringW(hInstance, kStringId, nullptr, 0));
+    return pszString && pszString[-1] == 5 && pszString[0] == L'P' && pszString[4] == L'e';
+}
+
+bool MakesItsFrame(HINSTANCE hInstance, Fault fault) {
+    WNDCLASSW frameClass = {};
+    // The compiler keeps the two conventions apart; the fault passes one for the other.
+    frameClass.lpfnWndProc =
+        fault == Fault::DesktopCallback ? reinterpret_cast<WNDPROC>(DesktopWindowProc) : WindowProc;
+    frameClass.hInstance = hInstance;
+    frameClass.hbrBackground = reinterpret_cast<HBRUSH>((COLOR_WINDOW | kSysColorIndexFlag) + 1);
+    frameClass.lpszClassName = kFrameClass;
+    if (!::RegisterClassW(&frameClass))
+        return false;
+    const HMENU hMenu = fault == Fault::MenuOnTopLevel
+                            ? ::LoadMenuW(hInstance, MAKEINTRESOURCEW(kMenuId))
+                            : nullptr;
+    g_hFrame = ::CreateWindowExW(0, kFrameClass, L"Probe", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                 hMenu, hInstance, nullptr);
+    return g_hFrame && g_seen.nWindowMessages > 0;
+}
+
+bool RunsAThread() {
+    const HANDLE hEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    const HANDLE hThread = ::CreateThread(nullptr, 0, SignalEvent, hEvent, 0, nullptr);
+    const bool bSignalled = hThread && ::WaitForSingleObject(hEvent, 10000) == WAIT_OBJECT_0;
+    if (hThread)
+        ::CloseHandle(hThread);
+    ::CloseHandle(hEvent);
+    return bSignalled;
+}
+
+bool KeepsThreadData() {
+    const DWORD dwSlot = TlsCall(kTlsAlloc, 0);
+    return dwSlot != 0xFFFFFFFF && ::TlsSetValue(dwSlot, &g_seen) &&
+           ::TlsGetValue(dwSlot) == &g_seen;
+}
+
+// The handheld's registry takes no access or options, and deletes a key with its subkeys.
+bool DeletesATree() {
+    HKEY hKey = nullptr;
+    DWORD dwDisposition = 0;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\HandheldProbe\\Child", 0, nullptr, 0, 0,
+                          nullptr, &hKey, &dwDisposition) != ERROR_SUCCESS)
+        return false;
+    const DWORD dwValue = 7;
+    ::RegSetValueExW(hKey, L"Value", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue),
+                     sizeof dwValue);
+    ::RegCloseKey(hKey);
+    if (::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\HandheldProbe") != ERROR_SUCCESS)
+        return false;
+    return ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\HandheldProbe", 0, 0, &hKey) !=
+           ERROR_SUCCESS;
+}
+
+bool FormatsAKeyPath() {
+    WCHAR szPath[32];
+    ::wsprintfW(szPath, L"%s\\%05d", L"Key", 7);
+    return Same(szPath, L"Key\\00007");
+}
+
+bool RunsItsSheet(HINSTANCE hInstance, Fault fault) {
+    SheetPage pages[2] = {};
+    for (int n = 0; n < 2; ++n)
+        pages[n] = {sizeof(SheetPage), 0,       hInstance, MAKEINTRESOURCEW(kPageTemplate),
+                    nullptr,           nullptr, PageProc,  n,
+                    nullptr,           nullptr};
+    SheetHeader header = {sizeof header,
+                          PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK,
+                          g_hFrame,
+                          hInstance,
+                          nullptr,
+                          kSheetCaption,
+                          2,
+                          0,
+                          pages,
+                          SheetCallback};
+    if (fault == Fault::Sheet52)
+        header.dwSize = kDesktopSheetHeaderBytes;
+    ::PropertySheetW(reinterpret_cast<LPCPROPSHEETHEADERW>(&header));
+    return g_seen.bSheetInitialized && g_seen.bSheetFound && g_seen.nPagesInitialized == 1;
+}
+
+} // namespace
+
+extern "C" int WINAPI ProbeEntry(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCommandLine, int) {
+    const Fault fault = FaultNamed(pszCommandLine);
+    if (::GetModuleHandleW(nullptr) != hInstance)
+        return 10;
+    if (!StartControls(fault))
+        return 11;
+    if (!LoadsItsString(hInstance, fault))
+        return 12;
+    if (!MakesItsFrame(hInstance, fault))
+        return 13;
+    if (!RunsAThread())
+        return 14;
+    if (!KeepsThreadData())
+        return 15;
+    if (!DeletesATree())
+        return 16;
+    if (!FormatsAKeyPath())
+        return 17;
+    ::EnumWindows(FindFrame, reinterpret_cast<LPARAM>(g_hFrame));
+    if (!g_seen.bFrameFound)
+        return 18;
+    if (!RunsItsSheet(hInstance, fault))
+        return 19;
+    ::DestroyWindow(g_hFrame);
+    return 0;
+}
