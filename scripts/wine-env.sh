@@ -23,14 +23,28 @@ wine_use_prefix() {
 }
 
 wine_prepare_prefix() {
+    wine_mend_prefix
     if [ ! -f "$WINEPREFIX/.muntara-ready" ]; then
         echo "# creating the Wine prefix $WINEPREFIX"
+        mkdir -p "$(dirname "$WINEPREFIX")"
         wineboot --init >/dev/null 2>&1 || true
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
         touch "$WINEPREFIX/.muntara-ready"
     fi
     wine_add_caption_font
+}
+
+# A prefix made before Wine's 32-bit half was installed has an empty syswow64; once the half is
+# installed, no program starts in it, 64-bit ones included ("could not load kernel32.dll").
+# Updating the prefix fills it (about 15 s) and keeps its settings.
+wine_mend_prefix() {
+    [ -f "$WINEPREFIX/.muntara-ready" ] && [ -x /usr/lib/wine/wine ] || return 0
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || return 0
+    echo "# updating the Wine prefix $WINEPREFIX for Wine's 32-bit half"
+    rm -f "$WINEPREFIX/.update-timestamp"
+    wineboot -u >/dev/null 2>&1 || true
+    wineserver -w
 }
 
 # Caption buttons are glyphs of Marlett. This Wine does not load the fonts of its own folder
