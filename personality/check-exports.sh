@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Fails, naming each, when a handheld program imports a name that the personality's library of
+# that name does not export, so that the build, not a run, finds what the personality lacks.
+#
+#   check-exports.sh OBJDUMP STAMP PROGRAM LIBRARY.dll...
+set -euo pipefail
+
+objdump=$1 stamp=$2 program=$3
+shift 3
+
+# "LIBRARY NAME" for each import of the program, and for each export of the libraries.
+imports=$("$objdump" -p "$program" | awk '
+    /^\tDLL Name: / {dll = $3; next}
+    /^\t[ \t]*vma:/ {next}
+    dll && /^\t[ \t]*[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ {print toupper(dll), $3; next}
+    /^$/ {dll = ""}')
+exports=$(for library in "$@"; do
+    "$objdump" -p "$library" | awk -v dll="$(basename "$library" | tr a-z A-Z)" '
+        /^\[Ordinal\/Name Pointer\] Table/ {table = 1; next}
+        table && /^\t\[ *[0-9]+\] / {print dll, $3; next}
+        table {table = 0}'
+done)
+
+missing=$(comm -23 <(sort -u <<<"$imports") <(sort -u <<<"$exports"))
+if [ -n "$missing" ]; then
+    while read -r library name; do
+        echo "handheld personality: $library has no $name, which $(basename "$program") imports" >&2
+    done <<<"$missing"
+    exit 1
+fi
+touch "$stamp"
