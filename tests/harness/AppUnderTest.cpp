@@ -7,11 +7,29 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 namespace {
 
 constexpr DWORD kExitWaitMs = 20000;
+// The handheld build of the tests' build tree: the personality's loader and the handheld program.
+constexpr wchar_t kHandheldLoader[] = L"..\\handheld\\bin\\handheld-loader.exe";
+constexpr wchar_t kHandheldProgram[] = L"..\\handheld\\bin\\muntara.exe";
+
+// A file for the personality's reports, deleted when its last handle closes.
+platform::UniqueHandle ReportsFile() {
+    wchar_t szFolder[MAX_PATH];
+    wchar_t szPath[MAX_PATH];
+    if (!::GetTempPathW(MAX_PATH, szFolder) || !::GetTempFileNameW(szFolder, L"hh", 0, szPath))
+        return platform::UniqueHandle();
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return platform::UniqueHandle(
+        ::CreateFileW(szPath, GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                      CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
 constexpr wchar_t kSheetCaption[] = L"Muntara Audio";
 
 std::wstring WindowText(HWND hWnd) {
@@ -65,11 +83,45 @@ HWND FindProcessWindow(DWORD dwProcessId, const std::wstring& strCaption, HWND h
     return search.hFound;
 }
 
+bool HandheldProgram() {
+    wchar_t szProgram[16] = {};
+    return ::GetEnvironmentVariableW(L"MUNTARA_PROGRAM", szProgram, 16) &&
+           std::wstring(szProgram) == L"handheld";
+}
+
 AppUnderTest::AppUnderTest(const std::wstring& strExeName) {
-    StartProgram(strExeName, L"", m_hProcess, &m_dwProcessId);
+    if (strExeName != L"muntara.exe" || !HandheldProgram()) {
+        StartProgram(strExeName, L"", m_hProcess, &m_dwProcessId);
+        return;
+    }
+    m_hReports = ReportsFile();
+    const HANDLE stdHandles[3] = {nullptr, nullptr, m_hReports.Get()};
+    StartProgram(kHandheldLoader, L"\"" + BinPath(kHandheldProgram) + L"\"", m_hProcess,
+                 &m_dwProcessId, &stdHandles);
+}
+
+std::string AppUnderTest::HandheldReports() const {
+    std::string strReports;
+    if (!m_hReports)
+        return strReports;
+    // The program's handle shares the file's position: read from the start, then leave it at the
+    // end.
+    ::SetFilePointer(m_hReports.Get(), 0, nullptr, FILE_BEGIN);
+    char buffer[512];
+    DWORD cbRead = 0;
+    while (::ReadFile(m_hReports.Get(), buffer, sizeof buffer, &cbRead, nullptr) && cbRead)
+        strReports.append(buffer, cbRead);
+    return strReports;
 }
 
 AppUnderTest::~AppUnderTest() {
+    Close();
+    // The handheld program meets every contract of the handheld, in every case.
+    const std::string strReports = HandheldReports();
+    EXPECT_EQ(strReports.find("handheld:"), std::string::npos) << strReports;
+}
+
+void AppUnderTest::Close() {
     if (!Running())
         return;
     // Whatever is open in front of the sheet closes first, so that the sheet can close.

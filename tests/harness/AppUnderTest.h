@@ -6,6 +6,10 @@
 
 #include <string>
 
+// Whether the tests drive the handheld program under the handheld personality
+// (MUNTARA_PROGRAM=handheld) rather than the desktop program: the same cases run on both.
+bool HandheldProgram();
+
 // The built application (or another program with its sheet, such as the benchmarks' floor),
 // started as a process from the build's bin folder, found by its sheet
 // and driven from the test's process the way a user would: every message goes to the real
@@ -67,9 +71,15 @@ public:
 
     DWORD ProcessId() const { return m_dwProcessId; }
     HANDLE Process() const { return m_hProcess.Get(); }
+    // What the handheld personality reported so far: a "handheld:" line per broken contract.
+    std::string HandheldReports() const;
 
 private:
+    // Closes whatever is open and the sheet; ends the process if it does not end by itself.
+    void Close();
+
     platform::UniqueHandle m_hProcess;
+    platform::UniqueHandle m_hReports; // the handheld program's standard error, a file
     DWORD m_dwProcessId = 0;
     HWND m_hSheet = nullptr;
 };
