@@ -24,7 +24,7 @@ add_dependencies(muntara handheld_import_libraries)
 
 target_sources(muntara PRIVATE $<TARGET_OBJECTS:handheld_start>)
 # The handheld passes the entry the arguments of wWinMain, and runs programs of its own subsystem.
-target_link_options(muntara PRIVATE -nostdlib -Wl,-e,_HandheldEntry@16
+target_link_options(muntara PRIVATE -nostdlib -Wl,-e,_HandheldEntry
                     -Wl,--subsystem,wince:4.20 -Wl,--major-os-version,4
                     -Wl,--minor-os-version,20)
 add_custom_command(
