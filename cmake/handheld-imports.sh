@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Makes the handheld program's import libraries from the handheld's API list, and fails, naming
-# each, on a call of the program's objects that the handheld does not export.
+# each, on a call of the program's objects that the handheld does not export, and on a symbol
+# that carries a desktop's stdcall decoration.
 #
 #   handheld-imports.sh LIST NM DLLTOOL LIBGCC OUTDIR OBJECT_OR_ARCHIVE...
 #
-# A call of the objects is an import slot (__imp__Name@N) or a direct call of a C library function
+# A call of the objects is an import slot (__imp__Name) or a direct call of a C library function
 # (_name) that none of the objects defines, nor the compiler's own helpers (LIBGCC: 64-bit division,
-# the stack probe), nor the link itself (the table of static constructors). Names the handheld's headers define inline must be
-# defined by the objects themselves (platform/HandheldInline.cpp). The list says which names
-# exist, not which library exports them: the common controls' families below are COMMCTRL.dll's,
-# the rest COREDLL.dll's. The import libraries hold what the objects call, with the 32-bit
-# calling convention's decoration their calls carry.
+# the stack probe), nor the link itself (the table of static constructors). Names the handheld's
+# headers define inline must be defined by the objects themselves (platform/HandheldInline.cpp).
+# The list says which names exist, not which library exports them: the common controls' families
+# below are COMMCTRL.dll's, the rest COREDLL.dll's. The handheld's calls and callbacks leave their
+# arguments to the caller (its headers define __stdcall as __cdecl), so no name carries the byte
+# count of its arguments (Name@N): one that does was built for a desktop's convention, and the
+# call or callback would leave the stack unbalanced. The import libraries hold the plain names.
 set -euo pipefail
 
 list=$1 nm=$2 dlltool=$3 libgcc=$4 outdir=$5
@@ -35,13 +38,22 @@ sort -u -o "$work/inline" "$work/inline"
 awk 'NR == FNR {defined[$1] = 1; next} !($2 in defined)' "$work/defined" "$work/undefined" \
     >"$work/calls"
 
+# Every symbol, defined or called, that a desktop's stdcall decorated.
+"$nm" -A -P "$@" | awk '{sub(/:$/, "", $1)} $2 ~ /@[0-9]+$/ {print $1 " " $2}' | sort -u \
+    >"$work/decorated"
+if [ -s "$work/decorated" ]; then
+    while read -r file symbol; do
+        echo "handheld convention: $symbol removes its own arguments, as a desktop's stdcall does (${file##*/})" >&2
+    done <"$work/decorated"
+    exit 1
+fi
+
 : >"$work/COREDLL.def.body"
 : >"$work/COMMCTRL.def.body"
 missing=0
 while read -r file symbol; do
-    decorated=${symbol#__imp__}
-    [ "$decorated" = "$symbol" ] && decorated=${symbol#_}
-    name=${decorated%@*}
+    name=${symbol#__imp__}
+    [ "$name" = "$symbol" ] && name=${symbol#_}
     if grep -qx -- "$name" "$work/inline"; then
         echo "handheld API: $name is defined inline by the handheld's headers, and nothing here defines it (${file##*/})" >&2
         missing=1
@@ -49,9 +61,9 @@ while read -r file symbol; do
         echo "handheld API: $name is not on the handheld (${file##*/})" >&2
         missing=1
     elif [[ $name =~ $commctrl_families ]]; then
-        echo "$decorated" >>"$work/COMMCTRL.def.body"
+        echo "$name" >>"$work/COMMCTRL.def.body"
     else
-        echo "$decorated" >>"$work/COREDLL.def.body"
+        echo "$name" >>"$work/COREDLL.def.body"
     fi
 done <"$work/calls"
 [ "$missing" = 0 ] || exit 1
@@ -61,6 +73,5 @@ mkdir -p "$outdir"
 for library in COREDLL COMMCTRL; do
     { echo "LIBRARY $library.dll"; echo EXPORTS; sort -u "$work/$library.def.body"; } \
         >"$outdir/$library.def"
-    # -k: the import names are the plain names; the decoration stays on the linker's side.
-    "$dlltool" -k -d "$outdir/$library.def" -D "$library.dll" -l "$outdir/lib$library.a"
+    "$dlltool" -d "$outdir/$library.def" -D "$library.dll" -l "$outdir/lib$library.a"
 done

@@ -1,7 +1,7 @@
 // Calls the handheld's own headers compile inline, over what its system library exports. Built
 // with a desktop's headers, the system's code calls them through import slots instead; the
 // handheld's system library exports no such names, so this file fills each slot with what those
-// headers do. The slots' names are those of the handheld's 32-bit x86 calls.
+// headers do. The slots' names are those of the handheld's 32-bit x86 calls, which carry no @N.
 #include <windows.h>
 
 #include <cwchar>
@@ -38,11 +38,11 @@ INT_PTR WINAPI DialogBoxParamInline(HINSTANCE hInstance, LPCWSTR pszTemplate, HW
 } // namespace
 
 extern "C" {
-decltype(&SetEventInline) g_pSetEvent asm("__imp__SetEvent@4") = SetEventInline;
-decltype(&TlsAllocInline) g_pTlsAlloc asm("__imp__TlsAlloc@0") = TlsAllocInline;
+decltype(&SetEventInline) g_pSetEvent asm("__imp__SetEvent") = SetEventInline;
+decltype(&TlsAllocInline) g_pTlsAlloc asm("__imp__TlsAlloc") = TlsAllocInline;
 decltype(&GetCurrentProcessInline)
-    g_pGetCurrentProcess asm("__imp__GetCurrentProcess@0") = GetCurrentProcessInline;
-decltype(&LstrlenInline) g_pLstrlen asm("__imp__lstrlenW@4") = LstrlenInline;
+    g_pGetCurrentProcess asm("__imp__GetCurrentProcess") = GetCurrentProcessInline;
+decltype(&LstrlenInline) g_pLstrlen asm("__imp__lstrlenW") = LstrlenInline;
 decltype(&DialogBoxParamInline)
-    g_pDialogBoxParam asm("__imp__DialogBoxParamW@20") = DialogBoxParamInline;
+    g_pDialogBoxParam asm("__imp__DialogBoxParamW") = DialogBoxParamInline;
 }

@@ -1,5 +1,7 @@
 #include "settings/RegistryRoute.h"
 
+#include "platform/HandheldForms.h"
+
 #include <atomic>
 #include <type_traits>
 
@@ -19,12 +21,12 @@ CPlatformRegistryRoute g_platformRoute;
 } // namespace
 
 LONG CRegistryRoute::OpenKey(HKEY hParent, LPCWSTR pszSubKey, REGSAM samDesired, PHKEY phKey) {
-    return ::RegOpenKeyExW(hParent, pszSubKey, 0, samDesired, phKey);
+    return ::RegOpenKeyExW(hParent, pszSubKey, 0, platform::KeyAccess(samDesired), phKey);
 }
 
 LONG CRegistryRoute::CreateKey(HKEY hParent, LPCWSTR pszSubKey, REGSAM samDesired, PHKEY phKey) {
-    return ::RegCreateKeyExW(hParent, pszSubKey, 0, nullptr, 0, samDesired, nullptr, phKey,
-                             nullptr);
+    return ::RegCreateKeyExW(hParent, pszSubKey, 0, nullptr, 0, platform::KeyAccess(samDesired),
+                             nullptr, phKey, nullptr);
 }
 
 LONG CRegistryRoute::QueryValue(HKEY hKey, LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData) {

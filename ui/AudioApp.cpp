@@ -1,6 +1,7 @@
 #include "ui/AudioApp.h"
 
 #include "platform/Handle.h"
+#include "platform/HandheldForms.h"
 #include "platform/UserSession.h"
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
@@ -62,7 +63,7 @@ constexpr LPCWSTR kOneCopyName = L"Muntara Audio";
 // Found by class and caption, which the sheet shares with the application's message boxes:
 // whichever of them is found first comes to the front.
 void BringFirstCopyToFront(LPCWSTR pszCaption) {
-    const HWND hWnd = ::FindWindowW(L"#32770", pszCaption);
+    const HWND hWnd = ::FindWindowW(platform::kDialogClass, pszCaption);
     if (hWnd)
         ::SetForegroundWindow(hWnd);
 }

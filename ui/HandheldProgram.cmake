@@ -1,7 +1,8 @@
 # The handheld's link of muntara.exe: its own start-up, the handheld's two system libraries, and
 # nothing of a desktop (no C runtime, no desktop library). The import libraries are made from the
 # handheld's API list and what the system's objects call, which fails on a call the handheld
-# lacks; the linked program is then checked to import nothing else.
+# lacks; the linked program is then checked to import nothing else, and its code for the
+# handheld's calling convention and processor.
 set(handheld_api ${PROJECT_SOURCE_DIR}/platform/handheld-api.txt)
 set(handheld_imports ${HANDHELD_IMPORTS_DIR})
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE libgcc
@@ -24,11 +25,23 @@ add_dependencies(muntara handheld_import_libraries)
 
 target_sources(muntara PRIVATE $<TARGET_OBJECTS:handheld_start>)
 # The handheld passes the entry the arguments of wWinMain, and runs programs of its own subsystem.
-target_link_options(muntara PRIVATE -nostdlib -Wl,-e,_HandheldEntry@16
+target_link_options(muntara PRIVATE -nostdlib -Wl,-e,_HandheldEntry
                     -Wl,--subsystem,wince:4.20 -Wl,--major-os-version,4
                     -Wl,--minor-os-version,20)
+# After the link: the program imports only what the handheld exports, and holds no function that
+# removes its own arguments but the program's members, nor an instruction newer than the
+# handheld's processor. The checks run again when they change.
+set_property(
+  TARGET muntara APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh
+                                             ${PROJECT_SOURCE_DIR}/cmake/handheld-code-check.sh)
 add_custom_command(
   TARGET muntara POST_BUILD
   COMMAND ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh ${handheld_api} ${CMAKE_OBJDUMP}
           $<TARGET_FILE:muntara>
   VERBATIM)
+add_custom_command(
+  TARGET muntara POST_BUILD
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/handheld-code-check.sh ${HANDHELD_PROCESSOR} ${CMAKE_OBJDUMP}
+          ${CMAKE_BINARY_DIR} $<TARGET_FILE:muntara> ${CMAKE_BINARY_DIR}/muntara.map
+          ${system_objects}
+  COMMAND_EXPAND_LISTS VERBATIM)

@@ -16,6 +16,9 @@
 #include <commctrl.h>
 
 extern "C" {
+// The planted fault's window procedure (PlantedFault.S), which removes its own arguments as a
+// desktop's does, declared as the handheld's.
+LRESULT CALLBACK ProbeDesktopWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 __declspec(dllimport) BOOL WINAPI EventModify(HANDLE hEvent, DWORD dwFunction);
 __declspec(dllimport) DWORD WINAPI TlsCall(DWORD dwFunction, DWORD dwSlot);
 }
@@ -97,12 +100,6 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
-// The fault: the procedure removes its own arguments, as a desktop's does.
-LRESULT __attribute__((__stdcall__))
-DesktopWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::DefWindowProcW(hWnd, message, wParam, lParam);
-}
-
 DWORD CALLBACK SignalEvent(LPVOID pEvent) {
     return EventModify(static_cast<HANDLE>(pEvent), kEventSet) ? 0 : 1;
 }
@@ -151,9 +148,7 @@ bool LoadsItsString(HINSTANCE hInstance, Fault fault) {
 
 bool MakesItsFrame(HINSTANCE hInstance, Fault fault) {
     WNDCLASSW frameClass = {};
-    // The compiler keeps the two conventions apart; the fault passes one for the other.
-    frameClass.lpfnWndProc =
-        fault == Fault::DesktopCallback ? reinterpret_cast<WNDPROC>(DesktopWindowProc) : WindowProc;
+    frameClass.lpfnWndProc = fault == Fault::DesktopCallback ? ProbeDesktopWindowProc : WindowProc;
     frameClass.hInstance = hInstance;
     frameClass.hbrBackground = reinterpret_cast<HBRUSH>((COLOR_WINDOW | kSysColorIndexFlag) + 1);
     frameClass.lpszClassName = kFrameClass;

@@ -1,5 +1,6 @@
 #include "ui/framework/FrameWnd.h"
 #include "platform/Handle.h"
+#include "platform/HandheldForms.h"
 #include "ui/framework/Internal.h"
 #include "ui/framework/WinApp.h"
 
@@ -35,7 +36,7 @@ HINSTANCE FrameClassModule() {
     wc.lpfnWndProc = FrameProc;
     wc.hInstance = AfxGetInstanceHandle();
     wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.hbrBackground = platform::SysColorClassBrush(COLOR_WINDOW);
     wc.lpszClassName = kFrameClassName;
     if (::RegisterClassW(&wc) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
         return wc.hInstance;
@@ -58,8 +59,10 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     const HINSTANCE hModule = FrameClassModule();
     if (m_hWnd || !hModule)
         return FALSE;
-    // Without the menu resource the frame still stands, menu-less.
-    platform::UniqueMenu menu(::LoadMenuW(hModule, MAKEINTRESOURCEW(nIDResource)));
+    // Without the menu resource the frame still stands, menu-less, as it does where a top-level
+    // window has no menu bar.
+    platform::UniqueMenu menu(
+        platform::kTopLevelMenus ? ::LoadMenuW(hModule, MAKEINTRESOURCEW(nIDResource)) : nullptr);
     const CWinApp* pApp = AfxGetApp();
     const LPCWSTR pszTitle = pApp && pApp->m_pszAppName ? pApp->m_pszAppName : L"";
     const DWORD dwStyle = dwDefaultStyle & ~(FWS_ADDTOTITLE | WS_VISIBLE);

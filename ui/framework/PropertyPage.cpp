@@ -56,6 +56,6 @@ BOOL CPropertyPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 // The sheet passes its copy of m_psp with WM_INITDIALOG; its lParam is the page.
 INT_PTR CALLBACK CPropertyPage::PageProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG)
-        lParam = reinterpret_cast<const PROPSHEETPAGEW*>(lParam)->lParam;
+        lParam = reinterpret_cast<const platform::SheetPage*>(lParam)->lParam;
     return DialogProc(hWnd, message, wParam, lParam);
 }

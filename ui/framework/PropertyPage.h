@@ -1,8 +1,7 @@
 #pragma once
 
+#include "platform/HandheldForms.h"
 #include "ui/framework/Dialog.h"
-
-#include <prsht.h>
 
 // One page of a property sheet. The sheet creates its window when the page is first shown;
 // leaving the page, and OK, read its controls into its members.
@@ -16,7 +15,7 @@ public:
     void Construct(UINT nIDTemplate, UINT nIDCaption = 0);
 
     // What the sheet hands to the platform for this page.
-    PROPSHEETPAGEW m_psp;
+    platform::SheetPage m_psp;
 
 protected:
     // The sheet's buttons end the run, not the page.

@@ -51,7 +51,7 @@ INT_PTR CPropertySheet::DoModal() {
     m_psh.ppsp = m_pageInfo.data();
 
     t_startingSheet.Set(this);
-    const INT_PTR result = ::PropertySheetW(&m_psh);
+    const INT_PTR result = platform::RunPropertySheet(m_psh);
     t_startingSheet.Set(nullptr);
     m_hWnd = nullptr;
     return result;

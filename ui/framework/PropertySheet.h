@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HandheldForms.h"
 #include "ui/framework/PropertyPage.h"
 
 #include <array>
@@ -20,12 +21,12 @@ public:
     virtual INT_PTR DoModal();
 
     // What the sheet hands to the platform; flags such as PSH_USEHICON may be added.
-    PROPSHEETHEADERW m_psh;
+    platform::SheetHeader m_psh;
 
 private:
     static constexpr int kMaxPages = 8;
     std::array<CPropertyPage*, kMaxPages> m_pages{};
-    std::array<PROPSHEETPAGEW, kMaxPages> m_pageInfo{};
+    std::array<platform::SheetPage, kMaxPages> m_pageInfo{};
     int m_nPages = 0;
 
     DECLARE_MESSAGE_MAP()

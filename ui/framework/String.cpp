@@ -1,4 +1,5 @@
 #include "ui/framework/String.h"
+#include "platform/HandheldForms.h"
 #include "ui/framework/WinApp.h"
 
 #include <new>
@@ -26,15 +27,13 @@ CString& CString::operator=(LPCWSTR psz) {
 }
 
 BOOL CString::LoadString(UINT nID) {
-    // With no buffer, LoadStringW points at the resource itself: any length, no copy to size.
-    LPCWSTR pszResource = nullptr;
-    const int nLength =
-        ::LoadStringW(AfxGetInstanceHandle(), nID, reinterpret_cast<LPWSTR>(&pszResource), 0);
-    if (nLength <= 0 || !pszResource) {
+    // The string where the resource holds it: any length, no copy to size.
+    const platform::ResourceText text = platform::LoadResourceText(AfxGetInstanceHandle(), nID);
+    if (text.nChars <= 0) {
         Empty();
         return FALSE;
     }
-    return Assign(pszResource, nLength) ? TRUE : FALSE;
+    return Assign(text.pch, text.nChars) ? TRUE : FALSE;
 }
 
 void CString::Format(LPCWSTR pszFormat, LPCWSTR pszArg) {

@@ -1,4 +1,5 @@
 #include "ui/framework/WinApp.h"
+#include "platform/HandheldForms.h"
 #include "ui/framework/Internal.h"
 
 namespace {
@@ -50,8 +51,7 @@ HINSTANCE AfxFindResourceHandle(LPCWSTR pszName, LPCWSTR pszType) {
 
 // Registering again is harmless and cheap; a guarded static would bring in the runtime's locks.
 void AfxInitCommonControls() {
-    const INITCOMMONCONTROLSEX icc = {sizeof(icc),
-                                      ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    const INITCOMMONCONTROLSEX icc = {sizeof(icc), platform::kCommonControlClasses};
     ::InitCommonControlsEx(&icc);
 }
 
