@@ -12,14 +12,22 @@ namespace wav_pipe = platform::wav_pipe;
 
 namespace {
 
+// A thread's own connection to a device's driver: as on the handheld, where each caller enters
+// the driver by itself, one thread's call that the driver holds never holds another's.
+struct Connection {
+    DWORD dwThreadId;
+    HANDLE hPipe;
+    bool bBusy; // a call of its thread is under way
+};
+
 // One open device. Its handle is an event of its own, a kernel handle, so that it never collides
-// with another; the pipe behind it may be opened again. Never freed: a close may come while
-// another thread's call still waits in the device.
+// with another. Never freed: a close may come while another thread's call still waits in it.
 struct Device {
     HANDLE hIdentity;
-    HANDLE hPipe;
     WCHAR szPipe[32];
-    CRITICAL_SECTION transfer; // one request and its reply at a time
+    static constexpr int kMaxConnections = 16;
+    Connection connections[kMaxConnections];
+    SRWLOCK lock; // the connections
 };
 
 constexpr int kMaxDevices = 32;
@@ -59,39 +67,64 @@ Device* FindDevice(HANDLE hHandle) {
     return pFound;
 }
 
+// The calling thread's connection, taken for its call; nullptr when the device has no room.
+Connection* TakeConnection(Device& device) {
+    const DWORD dwThreadId = ::GetCurrentThreadId();
+    Connection* pTaken = nullptr;
+    ::AcquireSRWLockExclusive(&device.lock);
+    for (Connection& connection : device.connections)
+        if (!pTaken && connection.dwThreadId == dwThreadId)
+            pTaken = &connection;
+    for (Connection& connection : device.connections)
+        if (!pTaken && !connection.dwThreadId) {
+            connection = {dwThreadId, INVALID_HANDLE_VALUE, false};
+            pTaken = &connection;
+        }
+    if (pTaken)
+        pTaken->bBusy = true;
+    ::ReleaseSRWLockExclusive(&device.lock);
+    return pTaken;
+}
+
+void ReturnConnection(Device& device, Connection& connection) {
+    ::AcquireSRWLockExclusive(&device.lock);
+    connection.bBusy = false;
+    ::ReleaseSRWLockExclusive(&device.lock);
+}
+
 // A write that failed this way reached no driver: the one behind the pipe has ended.
 bool DriverEnded(DWORD dwError) {
     return dwError == ERROR_NO_DATA || dwError == ERROR_BROKEN_PIPE ||
            dwError == ERROR_PIPE_NOT_CONNECTED || dwError == ERROR_INVALID_HANDLE;
 }
 
-void ClosePipe(Device& device) {
-    if (device.hPipe != INVALID_HANDLE_VALUE)
-        ::CloseHandle(device.hPipe);
-    device.hPipe = INVALID_HANDLE_VALUE;
+void ClosePipe(Connection& connection) {
+    if (connection.hPipe != INVALID_HANDLE_VALUE)
+        ::CloseHandle(connection.hPipe);
+    connection.hPipe = INVALID_HANDLE_VALUE;
 }
 
 // Sends the request, once more on a fresh pipe when the driver behind the old one has ended (the
-// device stays; its driver was started again), and reads the one reply. Under the device's lock.
-bool Transfer(Device& device, const BYTE* pRequest, DWORD cbRequest, BYTE* pReply,
-              DWORD cbReplyBuffer, DWORD& cbReply) {
+// device stays; its driver was started again), and reads the one reply.
+bool Transfer(LPCWSTR pszPipe, Connection& connection, const BYTE* pRequest, DWORD cbRequest,
+              BYTE* pReply, DWORD cbReplyBuffer, DWORD& cbReply) {
     DWORD cbWritten = 0;
     bool bWritten = false;
     for (int nAttempt = 0; nAttempt < 2 && !bWritten; ++nAttempt) {
-        if (device.hPipe == INVALID_HANDLE_VALUE)
-            device.hPipe = OpenPipe(device.szPipe);
-        if (device.hPipe == INVALID_HANDLE_VALUE)
+        if (connection.hPipe == INVALID_HANDLE_VALUE)
+            connection.hPipe = OpenPipe(pszPipe);
+        if (connection.hPipe == INVALID_HANDLE_VALUE)
             return false;
-        bWritten = ::WriteFile(device.hPipe, pRequest, cbRequest, &cbWritten, nullptr);
+        bWritten = ::WriteFile(connection.hPipe, pRequest, cbRequest, &cbWritten, nullptr);
         if (!bWritten) {
             const DWORD dwError = ::GetLastError();
-            ClosePipe(device);
+            ClosePipe(connection);
             if (!DriverEnded(dwError))
                 return false;
         }
     }
-    if (!bWritten || !::ReadFile(device.hPipe, pReply, cbReplyBuffer, &cbReply, nullptr)) {
-        ClosePipe(device);
+    if (!bWritten || !::ReadFile(connection.hPipe, pReply, cbReplyBuffer, &cbReply, nullptr)) {
+        ClosePipe(connection);
         return false;
     }
     return true;
@@ -112,11 +145,12 @@ bool CloseDevice(HANDLE hHandle) {
     ::ReleaseSRWLockExclusive(&g_tableLock);
     if (!pClosed)
         return false;
-    // A call that still waits in the device keeps it; the pipe goes now, as the handle does.
-    if (::TryEnterCriticalSection(&pClosed->transfer)) {
-        ClosePipe(*pClosed);
-        ::LeaveCriticalSection(&pClosed->transfer);
-    }
+    // A call that still waits in the driver keeps its pipe; the others go now, as the handle does.
+    ::AcquireSRWLockExclusive(&pClosed->lock);
+    for (Connection& connection : pClosed->connections)
+        if (!connection.bBusy)
+            ClosePipe(connection);
+    ::ReleaseSRWLockExclusive(&pClosed->lock);
     ::CloseHandle(pClosed->hIdentity);
     return true;
 }
@@ -128,8 +162,7 @@ HANDLE __cdecl HandheldCreateFileW(LPCWSTR pszName, DWORD dwAccess, DWORD dwShar
                                    DWORD dwFlags, HANDLE hTemplate) {
     if (pSecurity)
         PersonalityViolation("CreateFileW",
-                             "security attributes %p: the handheld ignores them "
-                             "and wants NULL",
+                             "security attributes %p: the handheld ignores them and wants NULL",
                              static_cast<void*>(pSecurity));
     if (hTemplate)
         PersonalityViolation("CreateFileW", "template %p: the handheld ignores it and wants NULL",
@@ -139,31 +172,32 @@ HANDLE __cdecl HandheldCreateFileW(LPCWSTR pszName, DWORD dwAccess, DWORD dwShar
                              nullptr);
     if (dwFlags & FILE_FLAG_OVERLAPPED)
         PersonalityViolation("CreateFileW",
-                             "FILE_FLAG_OVERLAPPED on %ls: the handheld's devices "
-                             "have no overlapped calls",
+                             "FILE_FLAG_OVERLAPPED on %ls: the handheld's devices have no "
+                             "overlapped calls",
                              pszName);
 
     auto* const pDevice = new Device{};
-    pDevice->hPipe = INVALID_HANDLE_VALUE;
     ::lstrcpyW(pDevice->szPipe, L"\\\\.\\pipe\\");
     ::lstrcpynW(pDevice->szPipe + 9, pszName, 5); // the name without its colon
-    ::InitializeCriticalSection(&pDevice->transfer);
-    pDevice->hPipe = OpenPipe(pDevice->szPipe);
+    ::InitializeSRWLock(&pDevice->lock);
+    // The driver must be there for its device to open; the opening thread keeps the connection.
+    Connection* const pFirst = TakeConnection(*pDevice);
+    pFirst->hPipe = OpenPipe(pDevice->szPipe);
+    ReturnConnection(*pDevice, *pFirst);
     pDevice->hIdentity = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     bool bListed = false;
     ::AcquireSRWLockExclusive(&g_tableLock);
     for (Device*& pSlot : g_devices)
-        if (!pSlot && !bListed && pDevice->hPipe != INVALID_HANDLE_VALUE && pDevice->hIdentity) {
+        if (!pSlot && !bListed && pFirst->hPipe != INVALID_HANDLE_VALUE && pDevice->hIdentity) {
             pSlot = pDevice;
             bListed = true;
         }
     ::ReleaseSRWLockExclusive(&g_tableLock);
     if (!bListed) {
         // No driver of that name (or no room): as the kernel, an invalid handle.
-        ClosePipe(*pDevice);
+        ClosePipe(*pFirst);
         if (pDevice->hIdentity)
             ::CloseHandle(pDevice->hIdentity);
-        ::DeleteCriticalSection(&pDevice->transfer);
         delete pDevice;
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -181,8 +215,11 @@ BOOL __cdecl HandheldDeviceIoControl(HANDLE hDevice, DWORD dwCode, LPVOID pIn, D
     Device* const pDevice = FindDevice(hDevice);
     if (!pDevice)
         return ::DeviceIoControl(hDevice, dwCode, pIn, cbIn, pOut, cbOut, pcbReturned, nullptr);
-    if (cbIn > wav_pipe::kMaxInputBytes || cbOut > wav_pipe::kMaxOutputBytes || (cbIn && !pIn) ||
-        (cbOut && !pOut)) {
+    Connection* const pConnection = TakeConnection(*pDevice);
+    if (!pConnection || cbIn > wav_pipe::kMaxInputBytes || cbOut > wav_pipe::kMaxOutputBytes ||
+        (cbIn && !pIn) || (cbOut && !pOut)) {
+        if (pConnection)
+            ReturnConnection(*pDevice, *pConnection);
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -194,10 +231,9 @@ BOOL __cdecl HandheldDeviceIoControl(HANDLE hDevice, DWORD dwCode, LPVOID pIn, D
         ::CopyMemory(request + wav_pipe::kHeaderBytes, pIn, cbIn);
     BYTE reply[wav_pipe::kMaxReplyBytes + 1];
     DWORD cbReply = 0;
-    ::EnterCriticalSection(&pDevice->transfer);
-    const bool bTransferred =
-        Transfer(*pDevice, request, wav_pipe::kHeaderBytes + cbIn, reply, sizeof reply, cbReply);
-    ::LeaveCriticalSection(&pDevice->transfer);
+    const bool bTransferred = Transfer(pDevice->szPipe, *pConnection, request,
+                                       wav_pipe::kHeaderBytes + cbIn, reply, sizeof reply, cbReply);
+    ReturnConnection(*pDevice, *pConnection);
     if (!bTransferred || cbReply != wav_pipe::kWordBytes + cbOut) {
         ::SetLastError(bTransferred ? ERROR_INVALID_DATA : ERROR_GEN_FAILURE);
         return FALSE;
