@@ -41,7 +41,11 @@ DWORD DriverState::Answer(DWORD dwCode, const BYTE* pIn, DWORD cbIn, BYTE* pOut,
     }
     MMDRV_MESSAGE_PARAMS params;
     std::memcpy(&params, pIn, sizeof params);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_held.count(params.uMsg)) {
+        m_log.Message(params.uMsg, params.dwParam1, "held");
+        m_released.wait(lock, [&] { return !m_held.count(params.uMsg); });
+    }
     return AnswerRecord(dwCode, params, pOut, cbOut);
 }
 
@@ -149,6 +153,31 @@ bool DriverState::Accept(DWORD dwMsg) {
     m_refused.erase(dwMsg);
     m_log.Note("accepting %lu", dwMsg);
     return true;
+}
+
+bool DriverState::Hold(DWORD dwMsg) {
+    if (!IsDriverMessage(dwMsg))
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held.insert(dwMsg);
+    m_log.Note("holding %lu", dwMsg);
+    return true;
+}
+
+bool DriverState::Release(DWORD dwMsg) {
+    if (!IsDriverMessage(dwMsg))
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held.erase(dwMsg);
+    m_released.notify_all();
+    m_log.Note("releasing %lu", dwMsg);
+    return true;
+}
+
+void DriverState::ReleaseAll() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held.clear();
+    m_released.notify_all();
 }
 
 void DriverState::RefuseAll() {

@@ -3,6 +3,7 @@
 #include "platform/DriverProtocol.h"
 #include "standin/Log.h"
 
+#include <condition_variable>
 #include <mutex>
 #include <random>
 #include <set>
@@ -27,6 +28,11 @@ public:
     bool Accept(DWORD dwMsg);
     void RefuseAll();
     void AcceptAll();
+    // A held message gets no reply until it is released, as from a driver stuck in that call;
+    // other messages, on other pipe instances, are answered meanwhile. Ending releases them all.
+    bool Hold(DWORD dwMsg);
+    bool Release(DWORD dwMsg);
+    void ReleaseAll();
     // Refuses dwPercent (0..kAllPercent) of the set messages at random, drawn from a generator
     // seeded with dwSeed, so that a run can be replayed; false for a larger percentage.
     static constexpr DWORD kAllPercent = 100;
@@ -46,6 +52,8 @@ private:
     std::mutex m_mutex;
     bool m_bHeadphone = true;
     std::set<DWORD> m_refused;
+    std::set<DWORD> m_held;
+    std::condition_variable m_released;
     DWORD m_dwRefuseRate = 0; // percent of the set messages
     std::mt19937 m_random;
     // What the driver starts with: the system's own defaults.

@@ -26,7 +26,7 @@ constexpr char kUsage[] =
     "commands on standard input, one a line; the end of standard input ends the stand-in as\n"
     "quit does:\n";
 constexpr char kCommands[] =
-    "headphone on|off, refuse N|all, accept N|all, refuse-rate P, state, quit";
+    "headphone on|off, refuse N|all, accept N|all, refuse-rate P, hold N, release N, state, quit";
 
 struct Options {
     bool bHeadphone = true;
@@ -165,11 +165,16 @@ bool RunCommand(const std::string& strLine, DriverState& driver, Log& log) {
         driver.Refuse(dwMsg);
     else if (bOneArg && strVerb == "accept" && ParseMessage(strArg, dwMsg))
         driver.Accept(dwMsg);
+    else if (bOneArg && strVerb == "hold" && ParseMessage(strArg, dwMsg))
+        driver.Hold(dwMsg);
+    else if (bOneArg && strVerb == "release" && ParseMessage(strArg, dwMsg))
+        driver.Release(dwMsg);
     else if (bOneArg && strVerb == "refuse-rate" && ParsePercent(strArg, dwRate))
         driver.SetRefuseRate(dwRate);
     else if (bOneArg && strVerb == "refuse-rate")
         log.Note("error: '%s' is no percentage (0..100)", strArg.c_str());
-    else if (bOneArg && (strVerb == "refuse" || strVerb == "accept"))
+    else if (bOneArg && (strVerb == "refuse" || strVerb == "accept" || strVerb == "hold" ||
+                         strVerb == "release"))
         log.Note("error: '%s' is no driver message (111..118, 123)", strArg.c_str());
     else
         log.Note("error: '%s' is no command; commands: %s (N one of 111..118, 123, P 0..100)",
@@ -213,6 +218,7 @@ int wmain(int argc, wchar_t** argv) {
     while (!bQuit && input.Next(strLine))
         bQuit = !RunCommand(strLine, driver, log);
     log.Note(bQuit ? "quit" : "standard input ended; quitting");
+    driver.ReleaseAll();
     server.Stop();
     return 0;
 }

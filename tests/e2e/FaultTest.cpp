@@ -126,6 +126,21 @@ TEST_F(FaultTest, ADriverEndedAndStartedAgainIsFoundAgainWithTheStoredSettings) 
     EXPECT_EQ(StoredNumber(L"1KHz"), 9);
 }
 
+// A driver stuck in the worker's send (the stand-in holds the 1KHz message; the page's queries
+// are still answered): closing the sheet ends the program all the same, within the worker's end
+// bound. On the handheld nothing bounds the send itself.
+TEST_F(FaultTest, ADriverStuckInTheWorkersSendNeverKeepsTheProgramFromEnding) {
+    Start();
+    ASSERT_TRUE(Driver().Do("hold " + std::to_string(kBandMsg + 2), "# holding"));
+    App().MoveSlider(kBand2, 3);
+    ASSERT_TRUE(WaitForMessage(kBandMsg + 2, 3, "held")) << "the worker is in its send";
+    App().PressOK();
+    DWORD dwExitCode = 1;
+    EXPECT_TRUE(App().WaitForExit(dwExitCode, 5000)) << "the program still runs 5 s after OK";
+    ASSERT_TRUE(Driver().Do("release " + std::to_string(kBandMsg + 2), "# releasing"));
+    EXPECT_TRUE(App().WaitForExit(dwExitCode));
+}
+
 TEST_F(FaultTest, AHeadphoneFlappingFiveTimesASecondNeverBringsThePromptBack) {
     const RegTree stored = SettingsWithOwnModes({L"Mine"});
     Start(L"--headphone=off", &stored);
