@@ -78,11 +78,13 @@ LONG LoadMode(const CSettingsKey& key, EQ_MODE& mode) {
     return ERROR_SUCCESS;
 }
 
-// Reads the numbered subkeys 0..nKeys - 1 each on its own into the records from 0 on. One that
-// is missing, or holds no name (what a Save cut within that mode leaves), is no mode: the modes
-// after it move up, and the table holds only modes that were read. The current mode moves with
-// its mode, and becomes none when its subkey held none. False when a subkey that is there could
-// not be read (opened, or its name, which may be too long for a record): Save would write over it.
+// Reads the numbered subkeys 0..nKeys - 1 each on its own into the records from 0 on. An own
+// mode's subkey that is missing, or holds no name (what a Save cut within that mode leaves), is
+// no mode: the modes after it move up, and the table holds only modes that were read. A built-in
+// mode's record stands for its subkey then, so that own modes keep their indices from 6 on. The
+// current mode moves with its mode, and becomes none when its subkey held none. False when a
+// subkey that is there could not be read (opened, or its name, which may be too long for a
+// record): Save would write over it.
 bool LoadModes(int nKeys, int& nCurMode) {
     CSettingsKey key;
     bool bWhole = true;
@@ -94,12 +96,12 @@ bool LoadModes(int nKeys, int& nCurMode) {
         LONG lStatus = key.Open(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS);
         if (lStatus == ERROR_SUCCESS)
             lStatus = LoadMode(key, g_Modes[nModes]);
-        if (lStatus == ERROR_SUCCESS) {
+        if (lStatus != ERROR_SUCCESS && lStatus != ERROR_FILE_NOT_FOUND)
+            bWhole = false;
+        if (lStatus == ERROR_SUCCESS || nKey < kBuiltInModeCount) {
             if (nKey == nCurMode)
                 nCurModeRead = nModes;
             ++nModes;
-        } else if (lStatus != ERROR_FILE_NOT_FOUND) {
-            bWhole = false;
         }
     }
     g_nModes = nModes;
@@ -264,18 +266,8 @@ BOOL CAudioConfig::Load() {
     LoadSettings(key);
     const int nCount = ReadModeCount(key);
     key.Close();
-    if (nCount >= 0) {
-        m_bLoaded = LoadModes(nCount, m_nCurMode);
-        return TRUE;
-    }
-    // Without a count the subkeys there are tell the modes; with none, nothing of the modes is
-    // stored and the table stands as the program starts with it.
-    const int nCurMode = m_nCurMode;
-    m_bLoaded = LoadModes(kModeCapacity, m_nCurMode);
-    if (g_nModes == 0) {
-        g_nModes = kBuiltInModeCount;
-        m_nCurMode = nCurMode;
-    }
+    // Without a count the subkeys there are tell the modes.
+    m_bLoaded = LoadModes(nCount >= 0 ? nCount : kModeCapacity, m_nCurMode);
     return TRUE;
 }
 

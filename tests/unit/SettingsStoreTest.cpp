@@ -82,8 +82,8 @@ TEST_F(SettingsStoreTest, CountWithItsSubkeysLoadsThatManyModesAndFallbacksForTh
     }
 }
 
-// A missing subkey, or one without a name, is no mode: the modes after it move up, the current
-// mode with its own, and Save may store them.
+// A missing own mode's subkey, or one without a name, is no mode: the modes after it move up, the
+// current mode with its own, and Save may store them. A built-in mode stands for its subkey.
 TEST_F(SettingsStoreTest, MissingSubkeyIsNoModeAndTheModesAfterItMoveUp) {
     StoreSettings({{L"Count", Dword(8)}}, 7);
     SetMode(7, L"kept", {1, 2, 3, 4, 5});
@@ -93,19 +93,24 @@ TEST_F(SettingsStoreTest, MissingSubkeyIsNoModeAndTheModesAfterItMoveUp) {
     EXPECT_STREQ(g_Modes[6].szName, L"Mode 6");
     EXPECT_STREQ(g_Modes[7].szName, L"kept") << "beyond the modes, untouched";
 
-    StoreSettings({{L"Count", Dword(10)}, {L"CurPF", Dword(7)}}, 10);
-    DeleteTree(HKEY_CURRENT_USER, (std::wstring(kSettingsPath) + L"\\00004").c_str());
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (std::wstring(kSettingsPath) + L"\\00002").c_str(),
+    StoreSettings({{L"Count", Dword(10)}, {L"CurPF", Dword(9)}}, 10);
+    for (const LPCWSTR pszMissing : {L"\\00004", L"\\00007"})
+        DeleteTree(HKEY_CURRENT_USER, (std::wstring(kSettingsPath) + pszMissing).c_str());
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (std::wstring(kSettingsPath) + L"\\00008").c_str(),
                          L"Name");
+    const EQ_MODE dance = g_Modes[4];
     ASSERT_TRUE(config.Load());
     EXPECT_TRUE(config.m_bLoaded);
     ASSERT_EQ(g_nModes, 8);
-    const int stored[] = {0, 1, 3, 5, 6, 7, 8, 9};
+    const int stored[] = {0, 1, 2, 3, 4, 5, 6, 9};
     for (int nMode = 0; nMode < 8; ++nMode) {
+        if (nMode == 4)
+            continue;
         EXPECT_STREQ(g_Modes[nMode].szName, (L"Mode " + std::to_wstring(stored[nMode])).c_str());
         EXPECT_EQ(ModeLevels(nMode), (BandLevels{stored[nMode], 1, 2, 3, 4}));
     }
-    EXPECT_EQ(config.m_nCurMode, 5);
+    EXPECT_EQ(std::memcmp(&g_Modes[4], &dance, sizeof dance), 0) << "the built-in record";
+    EXPECT_EQ(config.m_nCurMode, 7);
 }
 
 // A count that cannot be read names no modes: the subkeys there are do, and with none the
@@ -186,7 +191,7 @@ TEST_F(SettingsStoreTest, NamesAreReadWholeAndAlwaysTerminated) {
     EXPECT_EQ(std::wstring(g_Modes[1].szName), str261.substr(0, 260));
     EXPECT_EQ(std::wstring(g_Modes[2].szName), L"abc");
     EXPECT_EQ(std::wstring(g_Modes[3].szName), std::wstring(260, L'#')) << "too long: kept";
-    EXPECT_EQ(g_nModes, 3) << "a name too long is no mode";
+    EXPECT_EQ(g_nModes, 4) << "the built-in record stands for a name too long";
     EXPECT_FALSE(config.m_bLoaded);
     const RegTree stored = StoredSettings();
     EXPECT_FALSE(config.Save());
