@@ -4,6 +4,11 @@ namespace {
 
 // Lets a burst of slider moves settle into one message per setting.
 constexpr DWORD kSettleMs = 100;
+// How long ending the worker waits for the one send under way. A desktop's pipe route gives up on
+// a driver that does not answer after 2 s, so there the worker has left by then; this bound lies
+// above it so that it does. The handheld's kernel call waits for its driver without a bound: a
+// worker stuck in it is left to the end of the process, which takes it with the process.
+constexpr DWORD kEndWaitMs = 2500;
 
 } // namespace
 
@@ -15,6 +20,8 @@ CAudioDrvThread::CAudioDrvThread() : m_nAGCLevel(kDefaultAGCLevel) {
 CAudioDrvThread::~CAudioDrvThread() { EndWorker(); }
 
 BOOL CAudioDrvThread::Open() {
+    if (m_bWorkerLeft)
+        return FALSE; // that worker may still send and report when its driver answers
     if (!CAudioDrv::Open())
         return FALSE;
     m_bEnding = false;
@@ -39,10 +46,18 @@ void CAudioDrvThread::EndWorker() {
     if (hEvent)
         ::SetEvent(hEvent);
     if (m_hThread) {
-        // Lasts at most the one send under way: the worker looks for the end before each send.
-        // The device route bounds a send to a driver that does not answer.
-        ::WaitForSingleObject(m_hThread.Get(), INFINITE);
+        // The worker looks for the end before each send, so this waits for at most the one send
+        // under way.
+        const bool bLeft = ::WaitForSingleObject(m_hThread.Get(), kEndWaitMs) != WAIT_OBJECT_0;
         m_hThread.Reset();
+        if (bLeft) {
+            // Its driver does not answer. What its call may still use stays open for the end of
+            // the process: the event, and the device, which is no longer closed here; once the
+            // call returns the worker sees the end and reports nothing.
+            m_bWorkerLeft = true;
+            m_hDevice = nullptr;
+            return;
+        }
     }
     if (hEvent)
         ::CloseHandle(hEvent);

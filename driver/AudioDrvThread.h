@@ -31,6 +31,10 @@ protected:
 
     // Ends the worker and waits until it has left; does nothing when none runs. A derived
     // destructor calls it first, so that the worker never calls into a half-destroyed object.
+    // A worker stuck for 2.5 s in a call to a driver that does not answer is left to the end of
+    // the process, with the device (no longer closed) and its event; it reports nothing, but
+    // reads this object's end flag when the call returns, so the object's storage must last (a
+    // static one's does). The object then opens no other.
     void EndWorker();
 
     // The worker's wake event, 0 while no worker runs; the setters refuse while it is 0.
@@ -61,4 +65,6 @@ private:
     // yet published its event.
     std::atomic<bool> m_bEnding{false};
     static_assert(std::atomic<bool>::is_always_lock_free, "the end flag takes no lock");
+    // Set when ending had to leave the worker in its call.
+    bool m_bWorkerLeft = false;
 };

@@ -4,6 +4,7 @@
 // Application
 #define IDS_APP_TITLE 1
 #define IDS_APP_DESCRIPTION 2
+#define IDS_APP_RUNNING 3
 #define IDI_APP 128
 #define IDR_MAINFRAME 129
 #define IDD_PLUGIN_MESSAGE 132

@@ -44,42 +44,69 @@ void ReadFlag(const CSettingsKey& key, LPCWSTR pszName, BOOL& bFlag) {
         bFlag = static_cast<BOOL>(dwValue);
 }
 
-// A count the table cannot hold, negative ones included, counts as unreadable.
+// The stored count, or -1 when it cannot be read or names more modes than the table holds
+// (negative ones included).
 int ReadModeCount(const CSettingsKey& key) {
     DWORD dwCount = 0;
     if (key.ReadNumber(kModeCountValue, dwCount) != ERROR_SUCCESS || dwCount > kModeCapacity)
-        return kBuiltInModeCount;
+        return -1;
     return static_cast<int>(dwCount);
 }
 
 // The name reaches the record only when it was read whole. A stored name need not end in a zero,
 // and the platform adds none when the buffer is full, so the scratch copy is terminated here.
-void LoadModeName(const CSettingsKey& key, EQ_MODE& mode) {
+LONG LoadModeName(const CSettingsKey& key, EQ_MODE& mode) {
     WCHAR szName[kMaxModeName + 1] = {};
     DWORD cbName = sizeof szName;
-    if (key.Read(kModeNameValue, szName, cbName) != ERROR_SUCCESS)
-        return;
+    const LONG lStatus = key.Read(kModeNameValue, szName, cbName);
+    if (lStatus != ERROR_SUCCESS)
+        return lStatus;
     const DWORD cchRead = cbName / sizeof(WCHAR);
     szName[cchRead < kMaxModeName ? cchRead : kMaxModeName] = L'\0';
     std::wmemcpy(mode.szName, szName, kMaxModeName + 1);
+    return ERROR_SUCCESS;
 }
 
-void LoadMode(const CSettingsKey& key, EQ_MODE& mode) {
-    LoadModeName(key, mode);
+// The record is touched only once its name was read; a level that cannot be read keeps the
+// record's.
+LONG LoadMode(const CSettingsKey& key, EQ_MODE& mode) {
+    const LONG lStatus = LoadModeName(key, mode);
+    if (lStatus != ERROR_SUCCESS)
+        return lStatus;
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         mode.nLevel[nBand] = ReadNumberOr(key, g_Bands[nBand].pszName, mode.nLevel[nBand]);
+    return ERROR_SUCCESS;
 }
 
-// A missing numbered subkey ends the reading; the records from there on keep what they hold.
-void LoadModes() {
+// Reads the numbered subkeys 0..nKeys - 1 each on its own into the records from 0 on. An own
+// mode's subkey that is missing, or holds no name (what a Save cut within that mode leaves), is
+// no mode: the modes after it move up, and the table holds only modes that were read. A built-in
+// mode's record stands for its subkey then, so that own modes keep their indices from 6 on. The
+// current mode moves with its mode, and becomes none when its subkey held none. False when a
+// subkey that is there could not be read (opened, or its name, which may be too long for a
+// record): Save would write over it.
+bool LoadModes(int nKeys, int& nCurMode) {
     CSettingsKey key;
-    for (int nMode = 0; nMode < g_nModes; ++nMode) {
+    bool bWhole = true;
+    int nModes = 0;
+    int nCurModeRead = nCurMode >= 0 && nCurMode < nKeys ? -1 : nCurMode;
+    for (int nKey = 0; nKey < nKeys; ++nKey) {
         WCHAR szPath[MAX_PATH];
-        FormatModeKeyPath(szPath, nMode);
-        if (key.Open(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
-            return;
-        LoadMode(key, g_Modes[nMode]);
+        FormatModeKeyPath(szPath, nKey);
+        LONG lStatus = key.Open(HKEY_CURRENT_USER, szPath, KEY_ALL_ACCESS);
+        if (lStatus == ERROR_SUCCESS)
+            lStatus = LoadMode(key, g_Modes[nModes]);
+        if (lStatus != ERROR_SUCCESS && lStatus != ERROR_FILE_NOT_FOUND)
+            bWhole = false;
+        if (lStatus == ERROR_SUCCESS || nKey < kBuiltInModeCount) {
+            if (nKey == nCurMode)
+                nCurModeRead = nModes;
+            ++nModes;
+        }
     }
+    g_nModes = nModes;
+    nCurMode = nCurModeRead;
+    return bWhole;
 }
 
 // Value names are case-insensitive; ours are plain ASCII.
@@ -149,14 +176,29 @@ LONG SaveModeName(const CSettingsKey& key, const EQ_MODE& mode) {
     return key.WriteString(kModeNameValue, szName);
 }
 
+// Whether the subkey holds a name, as Load reads it, other than the record's.
+bool HoldsOtherName(const CSettingsKey& key, const EQ_MODE& mode) {
+    EQ_MODE stored = {};
+    const LONG lStatus = LoadModeName(key, stored);
+    return lStatus != ERROR_FILE_NOT_FOUND &&
+           (lStatus != ERROR_SUCCESS || std::wcscmp(stored.szName, mode.szName) != 0);
+}
+
+// The name goes last, so that a Save cut within a mode leaves a subkey without a name, which
+// Load skips, rather than one mode's name on another's levels. A subkey that holds another mode
+// loses that name first: modes only move down, so that mode is stored under the subkey before
+// by now, or was deleted. One cut while it overwrites a mode's levels keeps some of them.
 bool SaveMode(const CSettingsKey& key, const EQ_MODE& mode) {
-    if (SaveModeName(key, mode) != ERROR_SUCCESS)
-        return false;
+    if (HoldsOtherName(key, mode)) {
+        const LONG lDeleted = Registry().DeleteValue(key.Get(), kModeNameValue);
+        if (lDeleted != ERROR_SUCCESS && lDeleted != ERROR_FILE_NOT_FOUND)
+            return false;
+    }
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         if (key.WriteNumber(g_Bands[nBand].pszName, static_cast<DWORD>(mode.nLevel[nBand])) !=
             ERROR_SUCCESS)
             return false;
-    return true;
+    return SaveModeName(key, mode) == ERROR_SUCCESS;
 }
 
 // Each mode is written in place over the one stored at its index; a mode's key holds nothing else
@@ -222,8 +264,10 @@ BOOL CAudioConfig::Load() {
     if (lStatus != ERROR_SUCCESS)
         return FALSE;
     LoadSettings(key);
+    const int nCount = ReadModeCount(key);
     key.Close();
-    LoadModes();
+    // Without a count the subkeys there are tell the modes.
+    m_bLoaded = LoadModes(nCount >= 0 ? nCount : kModeCapacity, m_nCurMode);
     return TRUE;
 }
 
@@ -234,7 +278,6 @@ void CAudioConfig::LoadSettings(const CSettingsKey& key) {
     m_nCurMode = ReadNumberOr(key, kCurModeValue, 0);
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         m_nBand[nBand] = ReadNumberOr(key, g_Bands[nBand].pszName, kFlatBandLevel);
-    g_nModes = ReadModeCount(key);
 }
 
 // Nothing stored is deleted before its replacement is written: every value and every mode is

@@ -18,7 +18,8 @@ public:
     // Loads the settings, then opens the driver and starts the worker, so that the worker takes
     // the loaded levels as already applied. Non-zero when the driver opened and the worker started.
     virtual BOOL Attach(HWND hWnd);
-    // Replaces the settings in memory with the stored ones; a missing key changes nothing.
+    // Replaces the settings in memory with the stored ones; a missing key changes nothing. The
+    // table then holds only the modes read; FALSE when the key could not be opened.
     virtual BOOL Load();
     // Stores every setting and every mode, only once the settings were loaded; 0 when nothing
     // was stored for that reason, or a step failed, or a foreign entry could not be removed.
@@ -31,10 +32,10 @@ public:
     HWND m_hWndOwner = nullptr;
     // Index of the current mode in g_Modes, -1 for none; the pages read and write it directly.
     int m_nCurMode = 0;
-    // Set when the last Load read the key or found none. Until then the settings in memory are
-    // the built-in defaults, and saving them would write over the stored ones, so Save stores
-    // nothing. (A stored mode beyond the first missing numbered subkey is never read, so even a
-    // loaded Save can write over it.)
+    // Set when the last Load found no key, or read the key and every numbered subkey there is.
+    // Otherwise memory lacks something stored (the built-in defaults stand in for a key that
+    // could not be read, a mode is missing for a subkey or a name that could not be), and saving
+    // would write over it, so Save stores nothing.
     BOOL m_bLoaded = FALSE;
 
 protected:

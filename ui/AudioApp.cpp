@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
 #include "settings/SettingsKey.h"
+#include "ui/Chrome.h"
 #include "ui/EqualizerPage.h"
 #include "ui/MainSheet.h"
 #include "ui/framework/FrameWnd.h"
@@ -61,11 +62,12 @@ namespace {
 constexpr LPCWSTR kOneCopyName = L"Muntara Audio";
 
 // Found by class and caption, which the sheet shares with the application's message boxes:
-// whichever of them is found first comes to the front.
-void BringFirstCopyToFront(LPCWSTR pszCaption) {
+// whichever of them is found first comes to the front. False when the first copy has none.
+bool BringFirstCopyToFront(LPCWSTR pszCaption) {
     const HWND hWnd = ::FindWindowW(platform::kDialogClass, pszCaption);
     if (hWnd)
         ::SetForegroundWindow(hWnd);
+    return hWnd != nullptr;
 }
 
 } // namespace
@@ -77,7 +79,9 @@ BOOL CAudioApp::InitInstance() {
     // stores. It hands over to the first before touching the registry or the driver.
     platform::UniqueHandle hOneCopy;
     if (!platform::ClaimInSession(kOneCopyName, hOneCopy)) {
-        BringFirstCopyToFront(strCaption);
+        // A first copy without a window is starting, or ending while a driver call holds it.
+        if (!BringFirstCopyToFront(strCaption))
+            AppMessageBox(CWnd(), IDS_APP_RUNNING, MB_OK | MB_ICONSTOP);
         return FALSE;
     }
     platform::EnsureUserKey(kControlPanelKey); // Save stores nothing without it

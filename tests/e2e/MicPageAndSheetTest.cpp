@@ -197,9 +197,21 @@ TEST_F(MainSheetTest, ASheetThatNeverLoadedLeavesTheStoredSettingsAlone) {
 }
 
 // A second start leaves the first copy in charge: its sheet comes to the front, and the second
-// ends without touching the registry or the driver.
+// ends without touching the registry or the driver. A first copy without a sheet (starting, or
+// ending while a driver call holds it) is named in a message.
 TEST_F(MainSheetTest, ASecondStartBringsTheOpenSheetForwardAndEnds) {
     const RegTree stored = SettingsWithOwnModes({L"Mine"});
+    {
+        const platform::UniqueHandle hClaim(::CreateMutexW(nullptr, FALSE, kOneCopyClaim));
+        AppUnderTest second;
+        const HWND hBox = second.WaitForWindow(L"Muntara Audio");
+        ASSERT_TRUE(hBox);
+        EXPECT_EQ(AppUnderTest::MessageText(hBox),
+                  L"Muntara Audio is already running. Try again in a moment.");
+        AppUnderTest::Answer(hBox, IDOK);
+        DWORD dwExitCode = 1;
+        ASSERT_TRUE(second.WaitForExit(dwExitCode));
+    }
     Start(L"", &stored);
     {
         AppUnderTest second;

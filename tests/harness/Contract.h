@@ -35,6 +35,9 @@ const int kBandControls[5] = {kBand0, kBand1, kBand2, kBand3, kBand4};
 const int kNineControls[9] = {kBand4,    kBand3, kBand2, kBand1, kBand0,
                               kModeList, kNew,   kSave,  kDelete};
 
+// The name of the one copy's claim in a user's session.
+constexpr LPCWSTR kOneCopyClaim = L"Local\\Muntara Audio";
+
 // The settings key below HKEY_CURRENT_USER, and its parent.
 constexpr LPCWSTR kSettingsParent = L"ControlPanel";
 constexpr LPCWSTR kSettingsPath = L"ControlPanel\\Trilbo Audio";

@@ -53,8 +53,11 @@ std::vector<std::wstring> StoredModeNames(const RegTree& stored) {
               reinterpret_cast<BYTE*>(&dwCount));
     for (DWORD dwMode = 0; dwMode < dwCount; ++dwMode) {
         const auto mode = stored.keys.find(ModeKeyName(static_cast<int>(dwMode)));
-        if (mode == stored.keys.end() || !mode->second.values.count(L"Name"))
-            break;
+        if (mode == stored.keys.end() || !mode->second.values.count(L"Name")) {
+            if (dwMode < kBuiltInCount)
+                names.push_back(kBuiltInNames[dwMode]); // the program's own stands for it
+            continue;
+        }
         const std::vector<BYTE>& bytes = mode->second.values.at(L"Name").data;
         std::wstring strName(bytes.size() / sizeof(wchar_t), L'\0');
         std::copy(bytes.begin(), bytes.begin() + strName.size() * sizeof(wchar_t),

@@ -20,5 +20,6 @@ RegTree ModeKeyTree(const std::wstring& strName, const BandLevels& levels);
 RegTree SettingsWithOwnModes(const std::vector<std::wstring>& ownNames);
 // The settings key as stored now; empty when it does not exist.
 RegTree StoredSettings();
-// The names of the stored modes 0..Count - 1 as Load reads them (up to a missing subkey).
+// The names of the stored modes 0..Count - 1 as the program lists them (a missing subkey, or one
+// without a name, is no mode, or the built-in mode of its index).
 std::vector<std::wstring> StoredModeNames(const RegTree& stored);

@@ -88,6 +88,7 @@ struct StringEntry {
 const StringEntry kStrings[] = {
     {1, L"Muntara Audio"},
     {2, L"Equalizer & AGC"},
+    {3, L"Muntara Audio is already running. Try again in a moment."},
     {200, L"Equalizer"},
     {201, L"Headphone Equalizer"},
     {202, L"Enable Headphone Equalizer"},

@@ -5,12 +5,13 @@
 
 namespace {
 
-// The live levels of g_AudioConfig, set the way the program sets them: from the registry.
+// The live levels of g_AudioConfig, set the way the program sets them: from the registry, which
+// holds the table as it stands.
 void LoadLiveLevels(const BandLevels& levels) {
-    RegTree tree;
+    ASSERT_TRUE(g_AudioConfig.Save());
+    RegTree tree = StoredSettings();
     for (int nBand = 0; nBand < kBandCount; ++nBand)
         tree.values[kBandValues[nBand]] = Dword(static_cast<DWORD>(levels[nBand]));
-    tree.values[L"Count"] = Dword(static_cast<DWORD>(g_nModes));
     WriteTree(HKEY_CURRENT_USER, kSettingsPath, tree);
     const int nModes = g_nModes;
     ASSERT_TRUE(g_AudioConfig.Load());

@@ -20,6 +20,7 @@ BandLevels LiveLevels(const CAudioConfig& config) {
 
 // The stored main key: its values as given, and one numbered subkey per mode.
 void StoreSettings(const std::map<std::wstring, RegValue>& values, int nModeKeys = 0) {
+    DeleteTree(HKEY_CURRENT_USER, kSettingsPath);
     RegTree tree;
     tree.values = values;
     for (int nMode = 0; nMode < nModeKeys; ++nMode)
@@ -81,28 +82,61 @@ TEST_F(SettingsStoreTest, CountWithItsSubkeysLoadsThatManyModesAndFallbacksForTh
     }
 }
 
-TEST_F(SettingsStoreTest, MissingSubkeyEndsReadingAndKeepsTheCount) {
+// A missing own mode's subkey, or one without a name, is no mode: the modes after it move up, the
+// current mode with its own, and Save may store them. A built-in mode stands for its subkey.
+TEST_F(SettingsStoreTest, MissingSubkeyIsNoModeAndTheModesAfterItMoveUp) {
     StoreSettings({{L"Count", Dword(8)}}, 7);
     SetMode(7, L"kept", {1, 2, 3, 4, 5});
     CAudioConfig config;
     ASSERT_TRUE(config.Load());
-    EXPECT_EQ(g_nModes, 8);
+    EXPECT_EQ(g_nModes, 7);
     EXPECT_STREQ(g_Modes[6].szName, L"Mode 6");
-    EXPECT_STREQ(g_Modes[7].szName, L"kept");
-    EXPECT_EQ(ModeLevels(7), (BandLevels{1, 2, 3, 4, 5}));
+    EXPECT_STREQ(g_Modes[7].szName, L"kept") << "beyond the modes, untouched";
+
+    StoreSettings({{L"Count", Dword(10)}, {L"CurPF", Dword(9)}}, 10);
+    for (const LPCWSTR pszMissing : {L"\\00004", L"\\00007"})
+        DeleteTree(HKEY_CURRENT_USER, (std::wstring(kSettingsPath) + pszMissing).c_str());
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (std::wstring(kSettingsPath) + L"\\00008").c_str(),
+                         L"Name");
+    const EQ_MODE dance = g_Modes[4];
+    ASSERT_TRUE(config.Load());
+    EXPECT_TRUE(config.m_bLoaded);
+    ASSERT_EQ(g_nModes, 8);
+    const int stored[] = {0, 1, 2, 3, 4, 5, 6, 9};
+    for (int nMode = 0; nMode < 8; ++nMode) {
+        if (nMode == 4)
+            continue;
+        EXPECT_STREQ(g_Modes[nMode].szName, (L"Mode " + std::to_wstring(stored[nMode])).c_str());
+        EXPECT_EQ(ModeLevels(nMode), (BandLevels{stored[nMode], 1, 2, 3, 4}));
+    }
+    EXPECT_EQ(std::memcmp(&g_Modes[4], &dance, sizeof dance), 0) << "the built-in record";
+    EXPECT_EQ(config.m_nCurMode, 7);
 }
 
-TEST_F(SettingsStoreTest, CountTheTableCannotHoldFallsBackToSix) {
-    for (const DWORD dwCount : {0xFFFFFFFFu, 0x80000000u, 24u, 0x7FFFFFFFu}) {
-        SCOPED_TRACE(dwCount);
-        StoreSettings({{L"Count", Dword(dwCount)}});
-        g_nModes = 3;
-        CAudioConfig config;
-        ASSERT_TRUE(config.Load());
-        EXPECT_EQ(g_nModes, 6);
+// A count that cannot be read names no modes: the subkeys there are do, and with none the
+// built-in modes stand. One that can is taken as stored.
+TEST_F(SettingsStoreTest, CountThatCannotBeReadIsTakenFromTheSubkeysThereAre) {
+    const std::map<std::wstring, RegValue> unreadable[] = {
+        {},
+        {{L"Count", Dword(0xFFFFFFFF)}},
+        {{L"Count", Dword(0x80000000)}},
+        {{L"Count", Dword(24)}},
+        {{L"Count", Sz(L"9")}},
+        {{L"Count", RegValue{REG_QWORD, {9, 0, 0, 0, 0, 0, 0, 0}}}},
+    };
+    for (const auto& values : unreadable) {
+        for (const int nKeys : {0, 9}) {
+            SCOPED_TRACE(testing::Message() << nKeys << " subkeys");
+            StoreSettings(values, nKeys);
+            g_nModes = 3;
+            CAudioConfig config;
+            ASSERT_TRUE(config.Load());
+            EXPECT_EQ(g_nModes, nKeys ? nKeys : 6);
+            EXPECT_TRUE(config.m_bLoaded);
+        }
     }
     for (const DWORD dwCount : {0u, 2u, 23u}) {
-        StoreSettings({{L"Count", Dword(dwCount)}});
+        StoreSettings({{L"Count", Dword(dwCount)}}, kModeCapacity);
         CAudioConfig config;
         ASSERT_TRUE(config.Load());
         EXPECT_EQ(g_nModes, static_cast<int>(dwCount)) << "taken as stored";
@@ -157,6 +191,11 @@ TEST_F(SettingsStoreTest, NamesAreReadWholeAndAlwaysTerminated) {
     EXPECT_EQ(std::wstring(g_Modes[1].szName), str261.substr(0, 260));
     EXPECT_EQ(std::wstring(g_Modes[2].szName), L"abc");
     EXPECT_EQ(std::wstring(g_Modes[3].szName), std::wstring(260, L'#')) << "too long: kept";
+    EXPECT_EQ(g_nModes, 4) << "the built-in record stands for a name too long";
+    EXPECT_FALSE(config.m_bLoaded);
+    const RegTree stored = StoredSettings();
+    EXPECT_FALSE(config.Save());
+    EXPECT_EQ(StoredSettings(), stored) << "nothing is written over the name not read";
 }
 
 TEST_F(SettingsStoreTest, SaveLeavesExactlyTheLayoutAndRemovesWhatDoesNotBelong) {
