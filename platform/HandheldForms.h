@@ -133,6 +133,11 @@ inline HBRUSH SysColorClassBrush(int nIndex) {
     return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(nMarked + 1));
 }
 
+// The first message a window receives that carries its CREATESTRUCT, and the last one it
+// receives: the handheld sends a window no messages of its non-client area.
+inline constexpr UINT kWindowCreateMessage = kHandheld ? WM_CREATE : WM_NCCREATE;
+inline constexpr UINT kWindowDestroyMessage = kHandheld ? WM_DESTROY : WM_NCDESTROY;
+
 // Whether a top-level window may have a menu bar: the handheld takes a window's menu argument
 // only as a child's id.
 inline constexpr bool kTopLevelMenus = !kHandheld;

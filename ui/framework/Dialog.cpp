@@ -1,4 +1,5 @@
 #include "ui/framework/Dialog.h"
+#include "platform/HandheldForms.h"
 #include "ui/framework/Internal.h"
 #include "ui/framework/WinApp.h"
 
@@ -81,7 +82,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     CDialog* const pDlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
     if (!pDlg) // messages before WM_INITDIALOG
         return FALSE;
-    if (message == WM_NCDESTROY) {
+    if (message == platform::kWindowDestroyMessage) {
         pDlg->m_hWnd = nullptr;
         ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         return FALSE;

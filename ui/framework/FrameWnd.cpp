@@ -8,17 +8,17 @@ namespace {
 
 constexpr wchar_t kFrameClassName[] = L"FrameworkFrameWnd";
 
-// Binds the window to its object on WM_NCCREATE; every later message goes through the maps,
-// and what they leave to DefWindowProcW.
+// Binds the window to its object on the first message that carries its CREATESTRUCT; every later
+// message goes through the maps, and what they leave to DefWindowProcW, until the last one.
 LRESULT CALLBACK FrameProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
+    if (message == platform::kWindowCreateMessage) {
         CWnd* const pWnd =
             static_cast<CWnd*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pWnd));
         pWnd->m_hWnd = hWnd;
     }
     CWnd* const pWnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (pWnd && message == WM_NCDESTROY) {
+    if (pWnd && message == platform::kWindowDestroyMessage) {
         pWnd->m_hWnd = nullptr;
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
     } else if (pWnd) {
