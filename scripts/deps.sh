@@ -3,8 +3,10 @@
 set -euo pipefail
 
 # clang, lld and clang-format: the second compiler and the layout check of scripts/test.sh.
+# g++, gcab and cabextract: the cabinet writer, which runs on this machine during the build, the
+# cabinet it makes, and the installer's unpacking (scripts/handheld-install.sh).
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          wine wine64 fonts-wine xvfb googletest clang lld clang-format git)
+          wine wine64 fonts-wine xvfb googletest clang lld clang-format git g++ gcab cabextract)
 
 missing=()
 for package in "${packages[@]}"; do
