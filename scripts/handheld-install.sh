@@ -14,7 +14,9 @@
 # the disk. Exit codes: 0 installed, 1 refused (nothing changed), 2 bad usage, 3 failed part way.
 set -euo pipefail
 project=$(cd "$(dirname "$0")/.." && pwd)
+prefix=${WINEPREFIX:-}
 source "$project/scripts/wine-env.sh"
+[ -z "$prefix" ] || export WINEPREFIX=$prefix
 source "$project/scripts/handheld-fs.sh"
 
 if [ $# -ne 1 ] || [ ! -f "$1" ]; then
