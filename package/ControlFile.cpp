@@ -287,8 +287,10 @@ bool ReadControlFile(const std::vector<uint8_t>& bytes, ControlFile& control,
         const size_t nOffset = Get32(bytes, kSectionOffsetsAt + 4 * nSection);
         if (nCount == 0)
             continue;
-        if (nOffset < kHeaderBytes || nOffset > bytes.size() ||
-            nCount * kFixedBytes[section] > bytes.size() - nOffset)
+        if (nOffset < kHeaderBytes)
+            return reader.Fail(Format("the %s section's offset %zu lies within the header",
+                                      kSectionNames[section], nOffset));
+        if (nOffset > bytes.size() || nCount * kFixedBytes[section] > bytes.size() - nOffset)
             return reader.Fail(Format("the %s section's %zu entries at offset %zu lie outside "
                                       "the control file's %zu bytes",
                                       kSectionNames[section], nCount, nOffset, bytes.size()));
