@@ -40,8 +40,13 @@ build_release() {
 build_clang() { scripts/build.sh clang; }
 
 # The program for the handheld (build-handheld/): built, and checked against the handheld's API
-# as it links, never run, since this machine runs no 32-bit program.
-build_handheld() { scripts/build.sh handheld; }
+# as it links, never run, since this machine runs no 32-bit program; and its installation
+# cabinet, with what cabextract lists of it.
+build_handheld() {
+    scripts/build.sh handheld
+    echo "# muntara.cab: $(stat -c %s build-handheld/muntara.cab) bytes"
+    cabextract -l build-handheld/muntara.cab | sed -n 's/^\( *[0-9]* |.*\)/#   \1/p'
+}
 
 # Every tier, or what the arguments select.
 run_tests() { ctest --preset default "$@"; }
