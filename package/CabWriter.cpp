@@ -181,11 +181,7 @@ private:
     // A handheld path of the table: a standard folder "%CEn%", then the parts below it.
     bool StandardPath(const std::string& strPath, int& nFolder, std::vector<std::string>& parts) {
         parts = Split(strPath, '\\');
-        nFolder = 0;
-        for (int nCandidate = 1; nCandidate <= kStandardFolderCount; ++nCandidate) {
-            if (parts[0] == Format("%%CE%d%%", nCandidate))
-                nFolder = nCandidate;
-        }
+        nFolder = StandardFolder(parts[0]);
         if (nFolder == 0 || parts.size() < 2)
             return Fail("\"" + strPath + "\" is not %CEn% followed by a path below it");
         return true;

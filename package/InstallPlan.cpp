@@ -29,19 +29,6 @@ bool UniqueIds(const std::vector<Entry>& entries, Section section, std::string& 
     return true;
 }
 
-// n of "%CEn%", 1..17, or 0 for any other text.
-int StandardFolder(const std::string& strText) {
-    if (strText.size() < 5 || strText.compare(0, 3, "%CE") != 0 || strText.back() != '%')
-        return 0;
-    int nFolder = 0;
-    for (size_t nAt = 3; nAt + 1 < strText.size(); ++nAt) {
-        if (strText[nAt] < '0' || strText[nAt] > '9' || nFolder > kStandardFolderCount)
-            return 0;
-        nFolder = nFolder * 10 + (strText[nAt] - '0');
-    }
-    return nFolder <= kStandardFolderCount ? nFolder : 0;
-}
-
 // Works out the handheld's paths of one control file.
 class Planner {
 public:
@@ -344,6 +331,18 @@ bool IsPathPart(const std::string& strName) {
             return false;
     }
     return true;
+}
+
+int StandardFolder(const std::string& strText) {
+    if (strText.size() < 5 || strText.compare(0, 3, "%CE") != 0 || strText.back() != '%')
+        return 0;
+    int nFolder = 0;
+    for (size_t nAt = 3; nAt + 1 < strText.size(); ++nAt) {
+        if (strText[nAt] < '0' || strText[nAt] > '9' || nFolder > kStandardFolderCount)
+            return 0;
+        nFolder = nFolder * 10 + (strText[nAt] - '0');
+    }
+    return nFolder <= kStandardFolderCount ? nFolder : 0;
 }
 
 std::string ShortcutText(const std::string& strTarget) {

@@ -58,8 +58,11 @@ bool PlanInstall(const ControlFile& control, InstallPlan& plan, std::string& str
 // or ".."), hold a separator, or hold a character the file system refuses.
 bool IsPathPart(const std::string& strName);
 
+// n of a standard folder's "%CEn%", 1 to 17; 0 for any other text.
+int StandardFolder(const std::string& strText);
+
 // The shortcut file as the handheld's shell keeps it: the length of the command, "#", then the
-// command, the target's path in quotes, "24#\"\\Windows\\Programs\\x.exe\"".
+// command, the target's path in quotes: 42#"\Program Files\Muntara Audio\muntara.exe".
 std::string ShortcutText(const std::string& strTarget);
 
 // "4.20", as the system's versions are written.
