@@ -20,6 +20,9 @@
 #       passes; a shortcut as the handheld's shell keeps one is the length of the command, "#",
 #       then the command: the target's path, in quotes when it holds a space, then arguments
 #       ("42#\"\Program Files\Muntara Audio\muntara.exe\""); they fail on any other file
+#   handheld_program_path HANDHELD_PATH
+#       prints the file on this machine of the program a handheld path starts: the path's own
+#       file, or for a shortcut (".lnk") the file of its target
 #
 # The handheld's installer (tools/handheld-install) takes the same root and the same rule for the
 # parts of a path (package/InstallPlan.h, IsPathPart).
@@ -97,4 +100,14 @@ handheld_shortcut_arguments() {
     command=$(handheld_shortcut_command "$1") || return 1
     [[ $command =~ $handheld_quoted_command ]] || [[ $command =~ $handheld_plain_command ]]
     printf '%s\n' "${BASH_REMATCH[2]}"
+}
+
+handheld_program_path() {
+    local host
+    host=$(handheld_host_path "$1") || return 1
+    if [[ ${1,,} == *.lnk ]]; then
+        handheld_host_path "$(handheld_shortcut_target "$host")" || return 1
+    else
+        printf '%s\n' "$host"
+    fi
 }

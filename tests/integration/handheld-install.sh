@@ -82,7 +82,9 @@ make_cabinet() {
 
 # The spoilers: each makes $work/bad.cab.
 truncated() { make_cabinet bad && truncate -s 300 "$work/bad.cab"; }
-corrupt() { make_cabinet bad && put_word "$work/bad.cab" 1 $(($(stat -c %s "$work/bad.cab") - 3)) 0x5A; }
+corrupt() {
+    make_cabinet bad && put_word "$work/bad.cab" 1 $(($(stat -c %s "$work/bad.cab") - 3)) 0x5A
+}
 spoilt() { spoil_parts=$1 make_cabinet bad; }
 files_past_end() { put_word "$control" 2 52 40; }                 # FILES: 40 entries
 strings_outside() { put_word "$control" 4 60 60000; }             # STRINGS at offset 60000
@@ -142,6 +144,24 @@ refusals() {
         fail "Folder"
     wine reg delete "$test_key" /f >/dev/null
     echo "installed the test's cabinet"
+
+    # Handheld paths as scripts/handheld-fs.sh maps them: found whatever their case, a shortcut
+    # followed to its program, and none outside the root.
+    local path expected tool="Program Files/Install Test/install-tool.exe"
+    local paths=(
+        "\\program files\\INSTALL TEST\\install-tool.exe|$tool"
+        "\\Windows\\Programs\\Install Test.lnk|$tool"
+        "\\Program Files\\..\\..\\x|"
+        "\\a\\\\b|"
+        "\\a:b|"
+        "Program Files|"
+    )
+    for row in "${paths[@]}"; do
+        IFS='|' read -r path expected <<<"$row"
+        output=$(handheld_program_path "$path" 2>/dev/null) || output=""
+        [ "$output" = "${expected:+$(handheld_root)/$expected}" ] ||
+            fail "$path maps to \"$output\", not \"$expected\""
+    done
 }
 
 cabinet() {
@@ -155,7 +175,7 @@ cabinet() {
     "$install" "$built/muntara.cab" || fail "muntara.cab was not installed"
     lnk=$(handheld_host_path '\Windows\Programs\Muntara Audio.lnk')
     [ "$(cat "$lnk")" = '42#"\Program Files\Muntara Audio\muntara.exe"' ] || fail "the shortcut"
-    cmp "$built/bin/muntara.exe" "$(handheld_host_path "$(handheld_shortcut_target "$lnk")")"
+    cmp "$built/bin/muntara.exe" "$(handheld_program_path '\Windows\Programs\Muntara Audio.lnk')"
     echo "muntara.cab: $(stat -c %s "$built/muntara.cab") bytes; $listed" | paste -sd ' '
 }
 
