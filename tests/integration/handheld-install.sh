@@ -99,7 +99,7 @@ escape() {
 # name | how the cabinet is made | what the refusal says
 rows=(
     "truncated cabinet|truncated|it is not a whole cabinet (cabextract: bad.cab: WARNING; file possibly truncated"
-    "corrupt cabinet, a byte of the program changed|corrupt|it is not a whole cabinet (cabextract: INSTAL~1.000: checksum error"
+    "corrupt cabinet, a byte of its data changed|corrupt|it is not a whole cabinet (cabextract: INSTAL~1.000: checksum error"
     "FILES count past the control file's end|spoilt files_past_end|the FILES section's 40 entries at offset 228 lie outside the control file's 369 bytes"
     "STRINGS offset outside the control file|spoilt strings_outside|the STRINGS section's 5 entries at offset 60000 lie outside the control file's 369 bytes"
     "a string's length past the end|spoilt text_past_end|STRINGS entry 1's text (32767 bytes at offset 137) runs past the end of the control file's 369 bytes"
