@@ -3,9 +3,12 @@
 set -euo pipefail
 
 # clang, lld and clang-format: the second compiler and the layout check of scripts/test.sh;
-# wine32 (of the i386 architecture), the 32-bit half that runs the handheld program.
+# wine32 (of the i386 architecture), the 32-bit half that runs the handheld program; g++, gcab and
+# cabextract: the cabinet writer, which runs on this machine during the build, the cabinet it
+# makes, and the installer's unpacking (scripts/handheld-install.sh).
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          wine wine64 wine32:i386 fonts-wine xvfb googletest clang lld clang-format git)
+          wine wine64 wine32:i386 fonts-wine xvfb googletest clang lld clang-format git g++ gcab
+          cabextract)
 
 # The handheld program is 32-bit: this machine must run 32-bit programs, which no package mends.
 check_32bit() {
