@@ -3,6 +3,7 @@
 // versions of both, which Wine also takes); their procedures and callbacks are the program's, so
 // each goes through a checked thunk.
 #include "personality/Personality.h"
+#include "platform/HandheldForms.h"
 
 #include <commctrl.h>
 
@@ -11,35 +12,10 @@
 
 namespace {
 
-// The handheld's sheet header and page, laid out as its headers have them.
-struct SheetHeader {
-    DWORD dwSize;
-    DWORD dwFlags;
-    HWND hwndParent;
-    HINSTANCE hInstance;
-    HICON hIcon;
-    LPCWSTR pszCaption;
-    UINT nPages;
-    UINT nStartPage;
-    const struct SheetPage* ppsp;
-    PFNPROPSHEETCALLBACK pfnCallback;
-};
-struct SheetPage {
-    DWORD dwSize;
-    DWORD dwFlags;
-    HINSTANCE hInstance;
-    LPCWSTR pszTemplate;
-    HICON hIcon;
-    LPCWSTR pszTitle;
-    DLGPROC pfnDlgProc;
-    LPARAM lParam;
-    LPFNPSPCALLBACKW pfnCallback;
-    UINT* pcRefParent;
-};
+// The handheld's sheet header and page, 40 bytes each (platform/HandheldForms.h).
+using SheetHeader = platform::HandheldSheetHeader;
+using SheetPage = platform::HandheldSheetPage;
 static_assert(sizeof(SheetHeader) == 40 && sizeof(SheetPage) == 40);
-// A desktop's first versions of both are the same, and Wine takes them.
-static_assert(offsetof(PROPSHEETHEADERW, pfnCallback) == offsetof(SheetHeader, pfnCallback));
-static_assert(offsetof(PROPSHEETPAGEW, pcRefParent) == offsetof(SheetPage, pcRefParent));
 
 // The flags of its common controls, its sheet and its pages.
 // Its documentation names its control classes; the values of its own three (tooltips, the

@@ -43,7 +43,4 @@ constexpr UINT kViolationExit = 86;
 const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(66);
 const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(65);
 
-// Its system colours carry this flag in their index (COLOR_WINDOW is 5 | the flag there).
-constexpr DWORD kSysColorIndexFlag = 0x40000000;
-
 } // namespace personality

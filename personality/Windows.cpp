@@ -3,6 +3,7 @@
 // class "Dialog"; its system colours carry a flag; strings load in its documented forms; and the
 // flags, styles, indices and conversions it lacks are reported.
 #include "personality/Coredll.h"
+#include "platform/HandheldForms.h"
 
 #include <cstdarg>
 #include <cwchar>
@@ -11,7 +12,6 @@
 namespace {
 
 // A top-level window's class, as the handheld names dialogs and as a desktop does.
-constexpr WCHAR kHandheldDialogClass[] = L"Dialog";
 constexpr WCHAR kDesktopDialogClass[] = L"#32770";
 constexpr ATOM kDesktopDialogAtom = 32770;
 
@@ -54,11 +54,11 @@ bool IsProcedure(HWND hWnd, int nIndex) {
 
 // A class brush of a system colour: the handheld's index has its flag, a desktop's has none.
 HBRUSH DesktopBrush(HBRUSH hBrush) {
+    constexpr DWORD_PTR kFlag = platform::kHandheldSysColorIndexFlag;
     const auto value = reinterpret_cast<DWORD_PTR>(hBrush);
     const DWORD_PTR index = value - 1;
-    if (value && (index & personality::kSysColorIndexFlag) &&
-        (index & ~personality::kSysColorIndexFlag) <= kLastSysColor)
-        return reinterpret_cast<HBRUSH>((index & ~personality::kSysColorIndexFlag) + 1);
+    if (value && (index & kFlag) && (index & ~kFlag) <= kLastSysColor)
+        return reinterpret_cast<HBRUSH>((index & ~kFlag) + 1);
     if (value && index <= kLastSysColor)
         PersonalityViolation("RegisterClassW",
                              "hbrBackground %lu: a system colour without the handheld's flag "
@@ -151,7 +151,7 @@ HWND __cdecl HandheldFindWindowW(LPCWSTR pszClass, LPCWSTR pszName) {
                              "\"Dialog\", so it finds none");
         return nullptr;
     }
-    if (bNamed && std::wcscmp(pszClass, kHandheldDialogClass) == 0)
+    if (bNamed && std::wcscmp(pszClass, platform::kHandheldDialogClass) == 0)
         pszClass = kDesktopDialogClass;
     return ::FindWindowW(pszClass, pszName);
 }

@@ -26,8 +26,9 @@ add_dependencies(muntara handheld_import_libraries)
 target_sources(muntara PRIVATE $<TARGET_OBJECTS:handheld_start>)
 # The handheld passes the entry the arguments of wWinMain, and runs programs of its own subsystem.
 target_link_options(muntara PRIVATE -nostdlib -Wl,-e,_HandheldEntry
-                    -Wl,--subsystem,wince:4.20 -Wl,--major-os-version,4
-                    -Wl,--minor-os-version,20)
+                    -Wl,--subsystem,wince:${HANDHELD_SYSTEM_MAJOR}.${HANDHELD_SYSTEM_MINOR}
+                    -Wl,--major-os-version,${HANDHELD_SYSTEM_MAJOR}
+                    -Wl,--minor-os-version,${HANDHELD_SYSTEM_MINOR})
 # After the link: the program imports only what the handheld exports, and holds no function that
 # removes its own arguments but the program's members, nor an instruction newer than the
 # handheld's processor. The checks run again when they change.

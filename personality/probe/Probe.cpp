@@ -15,6 +15,8 @@
 
 #include <commctrl.h>
 
+#include "platform/HandheldForms.h"
+
 extern "C" {
 // The planted fault's window procedure (PlantedFault.S), which removes its own arguments as a
 // desktop's does, declared as the handheld's.
@@ -28,7 +30,6 @@ namespace {
 // The handheld's own values, which a desktop's headers do not have.
 constexpr DWORD kEventSet = 3;
 constexpr DWORD kTlsAlloc = 0;
-constexpr DWORD kSysColorIndexFlag = 0x40000000;
 constexpr DWORD kHandheldIccFlags = ICC_BAR_CLASSES | ICC_TAB_CLASSES;
 constexpr DWORD kDesktopOnlyIccFlag = 0x4000;
 
@@ -38,32 +39,8 @@ constexpr int kMenuId = 200;
 constexpr WCHAR kFrameClass[] = L"ProbeFrame";
 constexpr WCHAR kSheetCaption[] = L"Probe sheet";
 
-// The handheld's sheet header and page: 40 bytes each.
-struct SheetPage {
-    DWORD dwSize;
-    DWORD dwFlags;
-    HINSTANCE hInstance;
-    LPCWSTR pszTemplate;
-    HICON hIcon;
-    LPCWSTR pszTitle;
-    DLGPROC pfnDlgProc;
-    LPARAM lParam;
-    LPFNPSPCALLBACKW pfnCallback;
-    UINT* pcRefParent;
-};
-struct SheetHeader {
-    DWORD dwSize;
-    DWORD dwFlags;
-    HWND hwndParent;
-    HINSTANCE hInstance;
-    HICON hIcon;
-    LPCWSTR pszCaption;
-    UINT nPages;
-    UINT nStartPage;
-    const SheetPage* ppsp;
-    PFNPROPSHEETCALLBACK pfnCallback;
-};
-static_assert(sizeof(SheetHeader) == 40 && sizeof(SheetPage) == 40);
+using SheetHeader = platform::HandheldSheetHeader;
+using SheetPage = platform::HandheldSheetPage;
 constexpr DWORD kDesktopSheetHeaderBytes = 52;
 
 enum class Fault { None, DesktopCallback, Sheet52, StringZeroLength, MenuOnTopLevel, IccFlag };
@@ -150,7 +127,8 @@ bool MakesItsFrame(HINSTANCE hInstance, Fault fault) {
     WNDCLASSW frameClass = {};
     frameClass.lpfnWndProc = fault == Fault::DesktopCallback ? ProbeDesktopWindowProc : WindowProc;
     frameClass.hInstance = hInstance;
-    frameClass.hbrBackground = reinterpret_cast<HBRUSH>((COLOR_WINDOW | kSysColorIndexFlag) + 1);
+    frameClass.hbrBackground =
+        reinterpret_cast<HBRUSH>((COLOR_WINDOW | platform::kHandheldSysColorIndexFlag) + 1);
     frameClass.lpszClassName = kFrameClass;
     if (!::RegisterClassW(&frameClass))
         return false;
