@@ -221,9 +221,13 @@ LPWSTR ArgumentsAfterFirst(LPWSTR pszLine) {
 bool ProgramPath(LPWSTR pszArguments, WCHAR (&szPath)[MAX_PATH]) {
     const LPWSTR pszRest = ArgumentsAfterFirst(pszArguments);
     size_t cch = 0;
-    for (LPWSTR p = pszArguments; p < pszRest && *p != L' ' && *p != L'\t'; ++p)
-        if (*p != L'"' && cch + 1 < MAX_PATH)
+    bool bQuoted = false;
+    for (LPWSTR p = pszArguments; p < pszRest && (bQuoted || (*p != L' ' && *p != L'\t')); ++p) {
+        if (*p == L'"')
+            bQuoted = !bQuoted;
+        else if (cch + 1 < MAX_PATH)
             szPath[cch++] = *p;
+    }
     szPath[cch] = 0;
     return cch > 0;
 }

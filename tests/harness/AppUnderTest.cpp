@@ -94,10 +94,17 @@ AppUnderTest::AppUnderTest(const std::wstring& strExeName) {
         StartProgram(strExeName, L"", m_hProcess, &m_dwProcessId);
         return;
     }
+    // The handheld program as built, or where MUNTARA_HANDHELD_PROGRAM says it was installed.
+    wchar_t szInstalled[MAX_PATH] = {};
+    const DWORD cchInstalled =
+        ::GetEnvironmentVariableW(L"MUNTARA_HANDHELD_PROGRAM", szInstalled, MAX_PATH);
+    const std::wstring strProgram = cchInstalled && cchInstalled < MAX_PATH
+                                        ? std::wstring(szInstalled)
+                                        : BinPath(kHandheldProgram);
     m_hReports = ReportsFile();
     const HANDLE stdHandles[3] = {nullptr, nullptr, m_hReports.Get()};
-    StartProgram(kHandheldLoader, L"\"" + BinPath(kHandheldProgram) + L"\"", m_hProcess,
-                 &m_dwProcessId, &stdHandles);
+    StartProgram(kHandheldLoader, L"\"" + strProgram + L"\"", m_hProcess, &m_dwProcessId,
+                 &stdHandles);
 }
 
 std::string AppUnderTest::HandheldReports() const {
