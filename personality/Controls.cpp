@@ -33,10 +33,9 @@ constexpr DWORD kSheetFlags = PSH_PROPTITLE | PSH_USEHICON | PSH_USEICONID | PSH
 constexpr DWORD kPageFlags = PSP_DLGINDIRECT | PSP_USETITLE | PSP_HASHELP | PSP_USEREFPARENT |
                              PSP_USECALLBACK | PSP_PREMATURE;
 
-template <typename Function>
-Function Callback(Function pfnProgram, const char* pszKind, int nWords) {
+template <typename Function> Function Callback(Function pfnProgram, PersonalityKind kind) {
     return reinterpret_cast<Function>(
-        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), nWords, pszKind));
+        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), kind));
 }
 
 // The sheet that PropertySheetW is running on this thread: the handheld passes its callback the
@@ -67,8 +66,8 @@ bool DesktopPage(const SheetPage& page, UINT nPage, SheetPage& desktop) {
         PersonalityViolation("PropertySheetW", "page %u has flags 0x%lx: the handheld has no 0x%lx",
                              nPage, page.dwFlags, page.dwFlags & ~kPageFlags);
     desktop = page;
-    desktop.pfnDlgProc = Callback(page.pfnDlgProc, "page dialog procedure", 4);
-    desktop.pfnCallback = Callback(page.pfnCallback, "page callback", 3);
+    desktop.pfnDlgProc = Callback(page.pfnDlgProc, kPageProcedure);
+    desktop.pfnCallback = Callback(page.pfnCallback, kPageCallback);
     return true;
 }
 
@@ -99,7 +98,7 @@ INT_PTR __cdecl HandheldPropertySheetW(const SheetHeader* pHeader) {
         PersonalityViolation("PropertySheetW", "flags 0x%lx: the handheld has no 0x%lx",
                              desktop.dwFlags, desktop.dwFlags & ~kSheetFlags);
     const RunningSheet outer = t_sheet;
-    t_sheet = {pHeader, Callback(pHeader->pfnCallback, "sheet callback", 3)};
+    t_sheet = {pHeader, Callback(pHeader->pfnCallback, kSheetCallback)};
     if (desktop.pfnCallback)
         desktop.pfnCallback = SheetCallback;
 

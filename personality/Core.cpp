@@ -4,6 +4,7 @@
 #include "personality/Coredll.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <new>
 #include <cstdio>
 
@@ -28,12 +29,61 @@ void DescribeAddress(const void* pAddress, char* pszOut, size_t cchOut) {
         std::snprintf(pszOut, cchOut, "0x%08lx", static_cast<unsigned long>(address));
 }
 
-// A thunk: "movl $record, %ecx" then "jmp _PersonalityThunkDispatch", in executable memory.
+// Before a call reaches the program: nonzero when it is not to, with the caller's result.
+using Filter = int(__cdecl*)(const DWORD* pArguments, LRESULT* pResult);
+
+// The handheld sends no message of a window's non-client area (its windows have none of their
+// own); Wine's window manager does, and a program may not rely on one.
+bool IsNonClientMessage(UINT message) {
+    return (message >= WM_NCCREATE && message <= WM_NCACTIVATE) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
+           message == WM_NCMOUSEHOVER || message == WM_NCMOUSELEAVE;
+}
+
+int __cdecl LeaveToDefWindowProc(const DWORD* pArguments, LRESULT* pResult) {
+    const auto message = static_cast<UINT>(pArguments[1]);
+    if (!IsNonClientMessage(message))
+        return 0;
+    *pResult = ::DefWindowProcW(reinterpret_cast<HWND>(pArguments[0]), message, pArguments[2],
+                                static_cast<LPARAM>(pArguments[3]));
+    return 1;
+}
+
+int __cdecl LeaveToDialogManager(const DWORD* pArguments, LRESULT* pResult) {
+    *pResult = FALSE;
+    return IsNonClientMessage(static_cast<UINT>(pArguments[1]));
+}
+
+struct KindOfCallback {
+    const char* pszName;
+    int nWords;
+    Filter pfnFilter;
+};
+
+// By PersonalityKind.
+constexpr KindOfCallback kKinds[] = {
+    {"program entry", 4, nullptr},
+    {"thread procedure", 1, nullptr},
+    {"window procedure", 4, LeaveToDefWindowProc},
+    {"window procedure", 4, nullptr},
+    {"dialog procedure", 4, LeaveToDialogManager},
+    {"page dialog procedure", 4, LeaveToDialogManager},
+    {"sheet callback", 3, nullptr},
+    {"page callback", 3, nullptr},
+    {"window enumerator", 2, nullptr},
+    {"timer procedure", 4, nullptr},
+};
+static_assert(sizeof kKinds / sizeof kKinds[0] == kTimerProcedure + 1);
+
+// A thunk: "movl $record, %ecx" then "jmp _PersonalityThunkDispatch", in executable memory. The
+// dispatch reads the record's first members by their offsets.
 struct ThunkRecord {
     void* pfnProgram;
     int nWords;
     const char* pszKind;
+    Filter pfnFilter;
 };
+static_assert(offsetof(ThunkRecord, nWords) == 4 && offsetof(ThunkRecord, pfnFilter) == 12);
 
 #pragma pack(push, 1)
 struct ThunkCode {
@@ -91,13 +141,15 @@ void __cdecl PersonalityViolation(const char* pszCall, const char* pszFormat, ..
 
 int __cdecl PersonalityViolations() { return static_cast<int>(g_nViolations); }
 
-void* __cdecl PersonalityCallback(void* pfnProgram, int nWords, const char* pszKind) {
+void* __cdecl PersonalityCallback(void* pfnProgram, PersonalityKind kind) {
     if (!pfnProgram)
         return nullptr;
+    const KindOfCallback& kindOf = kKinds[kind];
     ::AcquireSRWLockExclusive(&g_thunkLock);
     void* pThunk = nullptr;
     for (int n = 0; n < g_nThunks && !pThunk; ++n)
-        if (g_records[n].pfnProgram == pfnProgram && g_records[n].nWords == nWords)
+        if (g_records[n].pfnProgram == pfnProgram && g_records[n].pszKind == kindOf.pszName &&
+            g_records[n].pfnFilter == kindOf.pfnFilter)
             pThunk = &g_pCode[n];
     if (!pThunk && !g_pCode)
         g_pCode = static_cast<ThunkCode*>(::VirtualAlloc(nullptr, kMaxThunks * sizeof(ThunkCode),
@@ -105,7 +157,7 @@ void* __cdecl PersonalityCallback(void* pfnProgram, int nWords, const char* pszK
                                                          PAGE_EXECUTE_READWRITE));
     if (!pThunk && g_pCode && g_nThunks < kMaxThunks) {
         const int n = g_nThunks++;
-        g_records[n] = {pfnProgram, nWords, pszKind};
+        g_records[n] = {pfnProgram, kindOf.nWords, kindOf.pszName, kindOf.pfnFilter};
         ThunkCode* const pCode = new (&g_pCode[n]) ThunkCode;
         pCode->pRecord = &g_records[n];
         pCode->nRelative =

@@ -12,8 +12,7 @@ bool IsDevice(HANDLE hHandle);
 bool CloseDevice(HANDLE hHandle);
 
 // The program's callbacks as Wine calls them: the desktop's convention, checked.
-template <typename Function>
-Function Callback(Function pfnProgram, const char* pszKind, int nWords) {
+template <typename Function> Function Callback(Function pfnProgram, PersonalityKind kind) {
     return reinterpret_cast<Function>(
-        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), nWords, pszKind));
+        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), kind));
 }

@@ -65,7 +65,7 @@ HANDLE __cdecl HandheldCreateThread(LPSECURITY_ATTRIBUTES pSecurity, SIZE_T cbSt
     if (dwFlags & ~kThreadFlags)
         PersonalityViolation("CreateThread", "flags 0x%lx: the handheld knows only 0x%lx", dwFlags,
                              kThreadFlags);
-    return ::CreateThread(nullptr, cbStack, Callback(pfnStart, "thread procedure", 1), pParameter,
+    return ::CreateThread(nullptr, cbStack, Callback(pfnStart, kThreadProcedure), pParameter,
                           dwFlags & kThreadFlags, pdwThreadId);
 }
 

@@ -274,8 +274,8 @@ int main() {
     PersonalityStart(hProgram);
     MakeHandheldKeys();
     ::SetUnhandledExceptionFilter(ReportFault);
-    const auto pfnEntry = reinterpret_cast<Entry>(PersonalityCallback(
-        image.pBase + pNt->OptionalHeader.AddressOfEntryPoint, 4, "program entry"));
+    const auto pfnEntry = reinterpret_cast<Entry>(
+        PersonalityCallback(image.pBase + pNt->OptionalHeader.AddressOfEntryPoint, kProgramEntry));
     const int nResult = pfnEntry(hProgram, nullptr, ArgumentsAfterFirst(pszArguments), SW_SHOW);
     ::ExitProcess(nResult == 0 && PersonalityViolations() > 0 ? personality::kViolationExit
                                                               : static_cast<UINT>(nResult));

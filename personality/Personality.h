@@ -16,11 +16,25 @@ extern "C" {
 // The program the loader mapped: its image's base (its instance handle and module handle).
 PERSONALITY_API void __cdecl PersonalityStart(HINSTANCE hProgram);
 
-// A function of the program that Wine calls with the desktop's convention (the callee removes
-// nWords argument words): a thunk that calls pfnProgram with the handheld's (the caller removes
-// them) and checks the stack afterwards. The same function gets the same thunk.
-PERSONALITY_API void* __cdecl PersonalityCallback(void* pfnProgram, int nWords,
-                                                  const char* pszKind);
+// What a function of the program is to the system that calls it: its argument words, its name in
+// a report, and for the procedures of windows and dialogs, the messages the handheld never sends.
+enum PersonalityKind {
+    kProgramEntry,
+    kThreadProcedure,
+    kWindowProcedure,   // of a class: a message the handheld does not send goes to DefWindowProcW
+    kSubclassProcedure, // put in place by SetWindowLongW: every message reaches it
+    kDialogProcedure,   // a message the handheld does not send is left to the dialog manager
+    kPageProcedure,
+    kSheetCallback,
+    kPageCallback,
+    kWindowEnumerator,
+    kTimerProcedure,
+};
+
+// A function of the program that Wine calls with the desktop's convention (the callee removes its
+// argument words): a thunk that calls pfnProgram with the handheld's (the caller removes them) and
+// checks the stack afterwards. The same function of the same kind gets the same thunk.
+PERSONALITY_API void* __cdecl PersonalityCallback(void* pfnProgram, PersonalityKind kind);
 
 // The program's function behind a thunk, or pfn itself when it is none.
 PERSONALITY_API void* __cdecl PersonalityOriginal(void* pfn);

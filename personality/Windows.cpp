@@ -102,7 +102,7 @@ ATOM __cdecl HandheldRegisterClassW(const WNDCLASSW* pClass) {
         PersonalityViolation("RegisterClassW",
                              "lpszMenuName: the handheld has no default menus and wants NULL");
     desktop.hbrBackground = DesktopBrush(desktop.hbrBackground);
-    desktop.lpfnWndProc = Callback(desktop.lpfnWndProc, "window procedure", 4);
+    desktop.lpfnWndProc = Callback(desktop.lpfnWndProc, kWindowProcedure);
     return ::RegisterClassW(&desktop);
 }
 
@@ -136,11 +136,11 @@ INT_PTR __cdecl HandheldDialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPL
                              "0x%lx",
                              pTemplate->style, pTemplate->style & kDialogStylesLacked);
     return ::DialogBoxIndirectParamW(hInstance, pTemplate, hParent,
-                                     Callback(pfnDialog, "dialog procedure", 4), lInit);
+                                     Callback(pfnDialog, kDialogProcedure), lInit);
 }
 
 BOOL __cdecl HandheldEnumWindows(WNDENUMPROC pfnEnum, LPARAM lParam) {
-    return ::EnumWindows(Callback(pfnEnum, "window enumerator", 2), lParam);
+    return ::EnumWindows(Callback(pfnEnum, kWindowEnumerator), lParam);
 }
 
 HWND __cdecl HandheldFindWindowW(LPCWSTR pszClass, LPCWSTR pszName) {
@@ -170,8 +170,8 @@ LONG __cdecl HandheldSetWindowLongW(HWND hWnd, int nIndex, LONG value) {
         PersonalityViolation("SetWindowLongW", "index %d: the handheld has no such index", nIndex);
     if (!IsProcedure(hWnd, nIndex))
         return ::SetWindowLongW(hWnd, nIndex, value);
-    const char* const pszKind = nIndex == GWL_WNDPROC ? "window procedure" : "dialog procedure";
-    void* const pThunk = PersonalityCallback(reinterpret_cast<void*>(value), 4, pszKind);
+    const PersonalityKind kind = nIndex == GWL_WNDPROC ? kSubclassProcedure : kDialogProcedure;
+    void* const pThunk = PersonalityCallback(reinterpret_cast<void*>(value), kind);
     const LONG previous = ::SetWindowLongW(hWnd, nIndex, reinterpret_cast<LONG>(pThunk));
     return reinterpret_cast<LONG>(PersonalityOriginal(reinterpret_cast<void*>(previous)));
 }
@@ -203,7 +203,7 @@ int __cdecl HandheldMessageBoxW(HWND hWnd, LPCWSTR pszText, LPCWSTR pszCaption, 
 }
 
 UINT_PTR __cdecl HandheldSetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC pfnTimer) {
-    return ::SetTimer(hWnd, nIDEvent, uElapse, Callback(pfnTimer, "timer procedure", 4));
+    return ::SetTimer(hWnd, nIDEvent, uElapse, Callback(pfnTimer, kTimerProcedure));
 }
 
 int __cdecl HandheldwsprintfW(LPWSTR pszOut, LPCWSTR pszFormat, ...) {

@@ -47,6 +47,7 @@ enum class Fault { None, DesktopCallback, Sheet52, StringZeroLength, MenuOnTopLe
 
 struct Seen {
     int nWindowMessages = 0;
+    bool bNonClientMessage = false; // which the handheld never sends
     bool bFrameFound = false;
     bool bSheetInitialized = false;
     bool bSheetFound = false;
@@ -72,8 +73,11 @@ Fault FaultNamed(LPCWSTR pszName) {
     return Fault::None;
 }
 
+bool IsNonClientMessage(UINT message) { return message >= WM_NCCREATE && message <= WM_NCACTIVATE; }
+
 LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     ++g_seen.nWindowMessages;
+    g_seen.bNonClientMessage |= IsNonClientMessage(message);
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
@@ -95,6 +99,7 @@ int CALLBACK SheetCallback(HWND, UINT message, LPARAM) {
 
 // The first page finds its sheet by the handheld's dialog class and closes it with OK.
 INT_PTR CALLBACK PageProc(HWND hPage, UINT message, WPARAM, LPARAM lParam) {
+    g_seen.bNonClientMessage |= IsNonClientMessage(message);
     if (message != WM_INITDIALOG)
         return FALSE;
     ++g_seen.nPagesInitialized;
@@ -137,7 +142,7 @@ bool MakesItsFrame(HINSTANCE hInstance, Fault fault) {
                             : nullptr;
     g_hFrame = ::CreateWindowExW(0, kFrameClass, L"Probe", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
                                  hMenu, hInstance, nullptr);
-    return g_hFrame && g_seen.nWindowMessages > 0;
+    return g_hFrame && g_seen.nWindowMessages > 0 && !g_seen.bNonClientMessage;
 }
 
 bool RunsAThread() {
@@ -198,7 +203,8 @@ bool RunsItsSheet(HINSTANCE hInstance, Fault fault) {
     if (fault == Fault::Sheet52)
         header.dwSize = kDesktopSheetHeaderBytes;
     ::PropertySheetW(reinterpret_cast<LPCPROPSHEETHEADERW>(&header));
-    return g_seen.bSheetInitialized && g_seen.bSheetFound && g_seen.nPagesInitialized == 1;
+    return g_seen.bSheetInitialized && g_seen.bSheetFound && g_seen.nPagesInitialized == 1 &&
+           !g_seen.bNonClientMessage;
 }
 
 } // namespace
