@@ -19,4 +19,9 @@ bool ClaimInSession(LPCWSTR pszName, UniqueHandle& hClaim) {
     return !hClaim || ::GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
+bool WindowAnswers(HWND hWnd, UINT uTimeoutMs) {
+    DWORD_PTR dwResult = 0;
+    return ::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, uTimeoutMs, &dwResult) != 0;
+}
+
 } // namespace platform

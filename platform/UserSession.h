@@ -15,4 +15,7 @@ void EnsureUserKey(LPCWSTR pszPath);
 // is closed; false when another process of the session holds it already.
 bool ClaimInSession(LPCWSTR pszName, UniqueHandle& hClaim);
 
+// Whether the thread of hWnd, a window of another process, handles a message within uTimeoutMs.
+bool WindowAnswers(HWND hWnd, UINT uTimeoutMs);
+
 } // namespace platform

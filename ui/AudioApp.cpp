@@ -61,13 +61,19 @@ namespace {
 // The claim of the one copy of a user's session.
 constexpr LPCWSTR kOneCopyName = L"Muntara Audio";
 
+// A window that does not handle a message within this is held by a call to a driver that does
+// not answer (a desktop's route gives up after 2 s; the handheld's kernel call waits on).
+constexpr UINT kFirstCopyAnswerMs = 1000;
+
 // Found by class and caption, which the sheet shares with the application's message boxes:
-// whichever of them is found first comes to the front. False when the first copy has none.
+// whichever of them is found first comes to the front. False when the first copy has none, or
+// its window does not answer.
 bool BringFirstCopyToFront(LPCWSTR pszCaption) {
     const HWND hWnd = ::FindWindowW(platform::kDialogClass, pszCaption);
-    if (hWnd)
-        ::SetForegroundWindow(hWnd);
-    return hWnd != nullptr;
+    if (!hWnd || !platform::WindowAnswers(hWnd, kFirstCopyAnswerMs))
+        return false;
+    ::SetForegroundWindow(hWnd);
+    return true;
 }
 
 } // namespace
@@ -79,7 +85,8 @@ BOOL CAudioApp::InitInstance() {
     // stores. It hands over to the first before touching the registry or the driver.
     platform::UniqueHandle hOneCopy;
     if (!platform::ClaimInSession(kOneCopyName, hOneCopy)) {
-        // A first copy without a window is starting, or ending while a driver call holds it.
+        // A first copy without a window is starting or ending; one whose window does not answer
+        // is held by a driver call. Either would leave this start without a word.
         if (!BringFirstCopyToFront(strCaption))
             AppMessageBox(CWnd(), IDS_APP_RUNNING, MB_OK | MB_ICONSTOP);
         return FALSE;
