@@ -202,6 +202,12 @@ int __cdecl HandheldMessageBoxW(HWND hWnd, LPCWSTR pszText, LPCWSTR pszCaption, 
     return ::MessageBoxW(hWnd, pszText, pszCaption, uType & kMessageBoxTypes);
 }
 
+// The handheld's name has no W: it has its wide calls only.
+LRESULT __cdecl HandheldSendMessageTimeout(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT uFlags, UINT uTimeoutMs, PDWORD_PTR pdwResult) {
+    return ::SendMessageTimeoutW(hWnd, message, wParam, lParam, uFlags, uTimeoutMs, pdwResult);
+}
+
 UINT_PTR __cdecl HandheldSetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC pfnTimer) {
     return ::SetTimer(hWnd, nIDEvent, uElapse, Callback(pfnTimer, kTimerProcedure));
 }
