@@ -8,23 +8,11 @@ scripts/build.sh
 source scripts/wine-env.sh
 wine_use_prefix shots
 source scripts/standin.sh
+source scripts/app.sh
 
 out=docs/screenshots
 standin_log=build/screenshots/standin.log
-app=""
-
-finish() {
-    local status=$?
-    if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
-        kill "$app" 2>/dev/null || true
-    fi
-    standin_stop
-    wine_finish
-    exit "$status"
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
-trap '' PIPE
+app_on_exit
 
 shot() {
     wine build/bin/muntara-shot.exe --caption "Muntara Audio" "$@" 4>&-
@@ -35,14 +23,12 @@ shot() {
 fresh_start() {
     wine reg delete 'HKCU\ControlPanel\Trilbo Audio' /f >/dev/null 2>&1 || true
     standin_start "$standin_log" --headphone="$1"
-    wine build/bin/muntara.exe 4>&- &
-    app=$!
+    app_start build/bin/muntara.exe
 }
 
 # Waits for the closed application to end, then ends its stand-in.
 await_end() {
-    wait "$app" || true
-    app=""
+    app_wait
     standin_stop
 }
 
