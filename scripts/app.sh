@@ -22,6 +22,9 @@ app_use_handheld() {
     app_errors=$1
 }
 
+# app_use_desktop: app_start runs the desktop program again.
+app_use_desktop() { app_loader=""; }
+
 # app_start DESKTOP_PROGRAM: starts the application; its standard error shows here as it comes.
 app_start() {
     if [ -z "$app_loader" ]; then
