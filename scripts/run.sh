@@ -2,37 +2,40 @@
 # Builds the release programs (build-release/) and runs the application under Wine, in the
 # person's prefix (build/wineprefix), with the stand-in driver serving "WAV1:"
 # and a headphone plugged in.
+#   scripts/run.sh [--handheld]
+#   --handheld: the handheld program (build-handheld/) under the handheld personality instead; the
+#   run fails, showing them, when it broke a contract of the handheld ("handheld:" lines).
 #   With $DISPLAY: the application opens on that display; lines typed here go to the stand-in
 #   ("headphone off", "headphone on", "state") until the application's window is closed.
 #   Without: it runs on a private display, is saved to build/screenshots/run.png and closed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+handheld=""
+case "$*" in
+"") ;;
+--handheld) handheld=1 ;;
+*)
+    echo "usage: scripts/run.sh [--handheld]" >&2
+    exit 2
+    ;;
+esac
+
 scripts/build.sh release
-bin=build-release/bin
+[ -z "$handheld" ] || scripts/build.sh handheld
+bin=build-release/bin # the stand-in and the screenshot tool, for either program
 mkdir -p build # the person's prefix, the stand-in's log and the screenshot stay in build/
 source scripts/wine-env.sh
 source scripts/standin.sh
+source scripts/app.sh
 
 screenshot=build/screenshots/run.png
 standin_log=build/standin.log
-app=""
 tail_pid=""
 
-# Ends what this run started, each by its own PID or by closing its input, then the Wine session.
-finish() {
-    local status=$?
-    if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
-        kill "$app" 2>/dev/null || true # interrupted while the application ran
-    fi
-    standin_stop
-    [ -z "$tail_pid" ] || wait "$tail_pid" 2>/dev/null || true
-    wine_finish
-    exit "$status"
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
-trap '' PIPE # a stand-in that quit early must not end this script mid-line
+# The stand-in's log shown here ends after the stand-in.
+await_log() { [ -z "$tail_pid" ] || wait "$tail_pid" 2>/dev/null || true; }
+app_on_exit await_log
 
 # Forwards typed lines to the stand-in until the application has ended. A read that times out
 # mid-line keeps what it read in $line; that part waits for the rest of its line.
@@ -49,29 +52,29 @@ forward_commands() {
             break
         fi
     done
-    wait "$app" || true
-    app=""
+    app_wait
 }
 
 # No display: a private one, a screenshot, and the application closed again.
 screenshot_and_close() {
-    local status=0
+    local status=0 kept=0
     mkdir -p "$(dirname "$screenshot")"
     wine "$bin/muntara-shot.exe" --caption "Muntara Audio" --sheet --out "$screenshot" \
         --close 4>&- || status=$?
-    wait "$app" || true
-    app=""
+    [ "$status" -eq 0 ] || app_stop # not closed by the tool: it would be waited for forever
+    app_wait || kept=$?
     if [ "$status" -ne 0 ]; then
         echo "no screenshot (muntara-shot exit code $status); stand-in log: $standin_log" >&2
         return 1
     fi
+    [ "$kept" -eq 0 ] || return 1
     echo "# no display: ran on a private one; screenshot: $screenshot; stand-in log: $standin_log"
 }
 
 wine_begin_session --keep-display
+[ -z "$handheld" ] || app_use_handheld build/handheld-stderr.log
 standin_start "$standin_log" --headphone=on
-wine "$bin/muntara.exe" 4>&- &
-app=$!
+app_start "$bin/muntara.exe"
 
 if [ -n "$xvfb_pid" ]; then
     screenshot_and_close

@@ -1,30 +1,20 @@
 #!/usr/bin/env bash
 # Makes the pictures in docs/screenshots/ on a private display, each from a fresh start of the
-# application with fresh settings and a stand-in driver of its own.
+# application with fresh settings and a stand-in driver of its own; the last two are the handheld
+# program under the handheld personality, and the desktop program on a 144 DPI screen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/build.sh
+scripts/build.sh handheld
 source scripts/wine-env.sh
 wine_use_prefix shots
 source scripts/standin.sh
+source scripts/app.sh
 
 out=docs/screenshots
 standin_log=build/screenshots/standin.log
-app=""
-
-finish() {
-    local status=$?
-    if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
-        kill "$app" 2>/dev/null || true
-    fi
-    standin_stop
-    wine_finish
-    exit "$status"
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
-trap '' PIPE
+app_on_exit
 
 shot() {
     wine build/bin/muntara-shot.exe --caption "Muntara Audio" "$@" 4>&-
@@ -35,14 +25,12 @@ shot() {
 fresh_start() {
     wine reg delete 'HKCU\ControlPanel\Trilbo Audio' /f >/dev/null 2>&1 || true
     standin_start "$standin_log" --headphone="$1"
-    wine build/bin/muntara.exe 4>&- &
-    app=$!
+    app_start build/bin/muntara.exe
 }
 
 # Waits for the closed application to end, then ends its stand-in.
 await_end() {
-    wait "$app" || true
-    app=""
+    app_wait
     standin_stop
 }
 
@@ -67,6 +55,13 @@ fresh_start on
 shot --sheet --tab 1 --out "$out/mic.png" --close
 await_end
 
+# The handheld program's Equalizer page, under the handheld personality.
+app_use_handheld build/screenshots/handheld-stderr.log
+fresh_start on
+shot --sheet --tab 0 --out "$out/handheld.png" --close
+await_end
+app_use_desktop
+
 # The Equalizer page on a 144 DPI screen, in a prefix of its own: Wine reads the screen's DPI when
 # its server starts, so the setting is made with the server of that prefix ended before and after.
 wineserver -w
@@ -80,4 +75,5 @@ fresh_start on
 shot --sheet --tab 0 --out "$out/equalizer-144dpi.png" --close
 await_end
 
-echo "# made: $out/equalizer.png equalizer-no-headphone.png prompt.png mic.png equalizer-144dpi.png"
+echo "# made: $out/equalizer.png equalizer-no-headphone.png prompt.png mic.png handheld.png" \
+    "equalizer-144dpi.png"
