@@ -33,10 +33,7 @@ constexpr DWORD kSheetFlags = PSH_PROPTITLE | PSH_USEHICON | PSH_USEICONID | PSH
 constexpr DWORD kPageFlags = PSP_DLGINDIRECT | PSP_USETITLE | PSP_HASHELP | PSP_USEREFPARENT |
                              PSP_USECALLBACK | PSP_PREMATURE;
 
-template <typename Function> Function Callback(Function pfnProgram, PersonalityKind kind) {
-    return reinterpret_cast<Function>(
-        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), kind));
-}
+using personality::Callback;
 
 // The sheet that PropertySheetW is running on this thread: the handheld passes its callback the
 // program's header with PSCB_INITIALIZED, where a desktop passes 0. (It also documents

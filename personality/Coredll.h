@@ -11,8 +11,4 @@ HINSTANCE ProgramInstance();
 bool IsDevice(HANDLE hHandle);
 bool CloseDevice(HANDLE hHandle);
 
-// The program's callbacks as Wine calls them: the desktop's convention, checked.
-template <typename Function> Function Callback(Function pfnProgram, PersonalityKind kind) {
-    return reinterpret_cast<Function>(
-        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), kind));
-}
+using personality::Callback;

@@ -49,6 +49,12 @@ PERSONALITY_API int __cdecl PersonalityViolations();
 
 namespace personality {
 
+// A function of the program as Wine is to call it: through its thunk, typed as it was.
+template <typename Function> Function Callback(Function pfnProgram, PersonalityKind kind) {
+    return reinterpret_cast<Function>(
+        PersonalityCallback(reinterpret_cast<void*>(pfnProgram), kind));
+}
+
 // The loader's exit code when the program returned 0 but broke a contract, and the code a run
 // ends with when the handheld would have crashed.
 constexpr UINT kViolationExit = 86;
