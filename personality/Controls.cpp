@@ -94,24 +94,20 @@ INT_PTR __cdecl HandheldPropertySheetW(const SheetHeader* pHeader) {
     if (desktop.dwFlags & ~kSheetFlags)
         PersonalityViolation("PropertySheetW", "flags 0x%lx: the handheld has no 0x%lx",
                              desktop.dwFlags, desktop.dwFlags & ~kSheetFlags);
-    const RunningSheet outer = t_sheet;
-    t_sheet = {pHeader, Callback(pHeader->pfnCallback, kSheetCallback)};
+    std::array<SheetPage, MAXPROPPAGES> pages;
+    if (desktop.dwFlags & PSH_PROPSHEETPAGE) {
+        if (desktop.nPages > pages.size())
+            return -1;
+        for (UINT nPage = 0; nPage < desktop.nPages; ++nPage)
+            if (!DesktopPage(pHeader->ppsp[nPage], nPage, pages[nPage]))
+                return -1;
+        desktop.ppsp = pages.data();
+    }
     if (desktop.pfnCallback)
         desktop.pfnCallback = SheetCallback;
 
-    std::array<SheetPage, MAXPROPPAGES> pages;
-    if (desktop.dwFlags & PSH_PROPSHEETPAGE) {
-        if (desktop.nPages > pages.size()) {
-            t_sheet = outer;
-            return -1;
-        }
-        for (UINT nPage = 0; nPage < desktop.nPages; ++nPage)
-            if (!DesktopPage(pHeader->ppsp[nPage], nPage, pages[nPage])) {
-                t_sheet = outer;
-                return -1;
-            }
-        desktop.ppsp = pages.data();
-    }
+    const RunningSheet outer = t_sheet; // a sheet run from inside another's
+    t_sheet = {pHeader, Callback(pHeader->pfnCallback, kSheetCallback)};
     const INT_PTR result = ::PropertySheetW(reinterpret_cast<LPCPROPSHEETHEADERW>(&desktop));
     t_sheet = outer;
     return result;

@@ -7,8 +7,7 @@
 // The program's image, as the loader gave it.
 HINSTANCE ProgramInstance();
 
-// A stream device's handle (Devices.cpp): true when hHandle is one, which it then closes.
-bool IsDevice(HANDLE hHandle);
+// Closes hHandle when it is a stream device's (Devices.cpp); false when it is none.
 bool CloseDevice(HANDLE hHandle);
 
 using personality::Callback;

@@ -132,8 +132,6 @@ bool Transfer(LPCWSTR pszPipe, Connection& connection, const BYTE* pRequest, DWO
 
 } // namespace
 
-bool IsDevice(HANDLE hHandle) { return hHandle && FindDevice(hHandle); }
-
 bool CloseDevice(HANDLE hHandle) {
     Device* pClosed = nullptr;
     ::AcquireSRWLockExclusive(&g_tableLock);

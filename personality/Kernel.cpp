@@ -36,9 +36,7 @@ HANDLE DesktopHandle(HANDLE hHandle) {
 extern "C" {
 
 BOOL __cdecl HandheldCloseHandle(HANDLE hObject) {
-    if (IsDevice(hObject))
-        return CloseDevice(hObject);
-    return ::CloseHandle(hObject);
+    return CloseDevice(hObject) || ::CloseHandle(hObject);
 }
 
 HANDLE __cdecl HandheldCreateEventW(LPSECURITY_ATTRIBUTES pSecurity, BOOL bManualReset,

@@ -49,20 +49,20 @@ bool ReadProgram(LPCWSTR pszPath, FileImage& file) {
 }
 
 // The file's headers, when they describe a whole 32-bit x86 program of the handheld's subsystem.
-const IMAGE_NT_HEADERS32* ProgramHeaders(const FileImage& file) {
+bool ProgramHeaders(const FileImage& file, const IMAGE_NT_HEADERS32*& pHeaders) {
     const BYTE* const pBytes = file.pBytes.get();
     const auto* const pDos = reinterpret_cast<const IMAGE_DOS_HEADER*>(pBytes);
     if (file.cbBytes < sizeof(IMAGE_DOS_HEADER) || pDos->e_magic != IMAGE_DOS_SIGNATURE ||
         pDos->e_lfanew < 0 ||
         static_cast<DWORD>(pDos->e_lfanew) > file.cbBytes - sizeof(IMAGE_NT_HEADERS32))
-        return Refuse("not a program"), nullptr;
+        return Refuse("not a program");
     const auto* const pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(pBytes + pDos->e_lfanew);
     if (pNt->Signature != IMAGE_NT_SIGNATURE ||
         pNt->FileHeader.Machine != IMAGE_FILE_MACHINE_I386 ||
         pNt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
-        return Refuse("not a 32-bit x86 program"), nullptr;
+        return Refuse("not a 32-bit x86 program");
     if (pNt->OptionalHeader.Subsystem != IMAGE_SUBSYSTEM_WINDOWS_CE_GUI)
-        return Refuse("not of the handheld's subsystem"), nullptr;
+        return Refuse("not of the handheld's subsystem");
     const DWORD cbSections = pNt->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
     const DWORD offSections = static_cast<DWORD>(pDos->e_lfanew) +
                               offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
@@ -70,8 +70,9 @@ const IMAGE_NT_HEADERS32* ProgramHeaders(const FileImage& file) {
     if (offSections + cbSections > file.cbBytes ||
         pNt->OptionalHeader.SizeOfHeaders > pNt->OptionalHeader.SizeOfImage ||
         pNt->OptionalHeader.SizeOfHeaders > file.cbBytes)
-        return Refuse("damaged headers"), nullptr;
-    return pNt;
+        return Refuse("damaged headers");
+    pHeaders = pNt;
+    return true;
 }
 
 // The image in memory: its base, its size, and a pointer at a relative address within it.
@@ -263,11 +264,10 @@ int main() {
     }
 
     FileImage file;
-    const IMAGE_NT_HEADERS32* const pNt =
-        ReadProgram(szProgram, file) ? ProgramHeaders(file) : nullptr;
+    const IMAGE_NT_HEADERS32* pNt = nullptr;
     Image image;
-    if (!pNt || !MapSections(file, *pNt, image) || !Relocate(*pNt, image) ||
-        !BindImports(*pNt, image))
+    if (!ReadProgram(szProgram, file) || !ProgramHeaders(file, pNt) ||
+        !MapSections(file, *pNt, image) || !Relocate(*pNt, image) || !BindImports(*pNt, image))
         return personality::kViolationExit;
 
     const auto hProgram = reinterpret_cast<HINSTANCE>(image.pBase);
