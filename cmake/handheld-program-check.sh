@@ -8,12 +8,7 @@ set -euo pipefail
 list=$1 objdump=$2 program=$3
 
 exported=$(awk '/^# exported/ {s = 1; next} /^#/ {s = 0} s && NF' "$list")
-# objdump -p lists each imported library ("DLL Name: X") with its names ("<hint> <name>").
-imports=$("$objdump" -p "$program" | awk '
-    /^\tDLL Name: / {dll = $3; next}
-    /^\t[ \t]*vma:/ {next}
-    dll && /^\t[ \t]*[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ {print dll, $3; next}
-    /^$/ {dll = ""}')
+imports=$("$(dirname "$0")/program-imports.sh" "$objdump" "$program")
 
 failed=0
 while read -r dll name; do

@@ -9,11 +9,8 @@ objdump=$1 stamp=$2 program=$3
 shift 3
 
 # "LIBRARY NAME" for each import of the program, and for each export of the libraries.
-imports=$("$objdump" -p "$program" | awk '
-    /^\tDLL Name: / {dll = $3; next}
-    /^\t[ \t]*vma:/ {next}
-    dll && /^\t[ \t]*[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ {print toupper(dll), $3; next}
-    /^$/ {dll = ""}')
+imports=$("$(dirname "$0")/../cmake/program-imports.sh" "$objdump" "$program" |
+    awk '{print toupper($1), $2}')
 exports=$(for library in "$@"; do
     "$objdump" -p "$library" | awk -v dll="$(basename "$library" | tr a-z A-Z)" '
         /^\[Ordinal\/Name Pointer\] Table/ {table = 1; next}

@@ -15,6 +15,7 @@ handheld_entry(muntara HandheldEntry)
 # handheld's processor. The checks run again when they change.
 set_property(
   TARGET muntara APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh
+                                             ${PROJECT_SOURCE_DIR}/cmake/program-imports.sh
                                              ${PROJECT_SOURCE_DIR}/cmake/handheld-code-check.sh)
 add_custom_command(
   TARGET muntara POST_BUILD
