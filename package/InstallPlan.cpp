@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 namespace package {
 
@@ -283,9 +284,9 @@ private:
     std::string& m_strError;
 };
 
-bool IsNewerThan(uint32_t dwMajor, uint32_t dwMinor, const Handheld& handheld) {
-    return dwMajor > handheld.dwMajor ||
-           (dwMajor == handheld.dwMajor && dwMinor > handheld.dwMinor);
+// Whether the system version dwMajor.dwMinor comes after dwThanMajor.dwThanMinor.
+bool IsNewer(uint32_t dwMajor, uint32_t dwMinor, uint32_t dwThanMajor, uint32_t dwThanMinor) {
+    return std::tie(dwMajor, dwMinor) > std::tie(dwThanMajor, dwThanMinor);
 }
 
 } // namespace
@@ -300,15 +301,14 @@ bool CheckHandheld(const ControlFile& control, const Handheld& handheld, std::st
         return false;
     }
     const std::string strHandheld = SystemVersion(handheld.dwMajor, handheld.dwMinor);
-    if (IsNewerThan(control.dwMinMajor, control.dwMinMinor, handheld)) {
+    if (IsNewer(control.dwMinMajor, control.dwMinMinor, handheld.dwMajor, handheld.dwMinor)) {
         strError = "the package needs version " +
                    SystemVersion(control.dwMinMajor, control.dwMinMinor) +
                    " of the system or newer; this handheld runs " + strHandheld;
         return false;
     }
-    const Handheld newest = {0, control.dwMaxMajor, control.dwMaxMinor};
     if ((control.dwMaxMajor != 0 || control.dwMaxMinor != 0) &&
-        IsNewerThan(handheld.dwMajor, handheld.dwMinor, newest)) {
+        IsNewer(handheld.dwMajor, handheld.dwMinor, control.dwMaxMajor, control.dwMaxMinor)) {
         strError = "the package takes version " +
                    SystemVersion(control.dwMaxMajor, control.dwMaxMinor) +
                    " of the system at the newest; this handheld runs " + strHandheld;
