@@ -387,9 +387,10 @@ int WriteCabinet(const std::vector<std::string>& args) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(parts, error)) {
         const std::string strName = entry.path().filename().string();
-        if (FileNumber(strName) < 0)
+        const int nNumber = FileNumber(strName);
+        if (nNumber < 0)
             return Failed(strName + " in " + parts.string() + " is not a cabinet's file name");
-        files.emplace_back(FileNumber(strName), entry.path().string());
+        files.emplace_back(nNumber, entry.path().string());
     }
     if (error || files.empty())
         return Failed("no files in " + parts.string());
