@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 extern char** environ;
 
@@ -162,13 +163,22 @@ private:
         return true;
     }
 
-    uint16_t StringId(ControlFile& control, const std::string& strText) {
-        for (const StringEntry& entry : control.strings) {
-            if (entry.strText == strText)
-                return entry.nId;
+    // The id of the entry whose key is entry's; entry, numbered next, when there is none.
+    template <typename Entry, typename Key>
+    static uint16_t EntryId(std::vector<Entry>& entries, Entry entry, Key key) {
+        for (const Entry& other : entries) {
+            if (key(other) == key(entry))
+                return other.nId;
         }
-        control.strings.push_back({static_cast<uint16_t>(control.strings.size() + 1), strText});
-        return control.strings.back().nId;
+        entry.nId = static_cast<uint16_t>(entries.size() + 1);
+        entries.push_back(entry);
+        return entry.nId;
+    }
+
+    static uint16_t StringId(ControlFile& control, const std::string& strText) {
+        return EntryId(
+            control.strings, StringEntry{0, strText},
+            [](const StringEntry& entry) -> const auto& { return entry.strText; });
     }
 
     std::vector<uint16_t> PathIds(ControlFile& control, const std::vector<std::string>& parts) {
@@ -225,16 +235,9 @@ private:
         parts.pop_back();
         // A package installed again replaces its files, whatever their dates.
         file.dwFlags = kFileAlwaysOverwrite;
-        const std::vector<uint16_t> path = PathIds(control, parts);
-        const auto dir =
-            std::find_if(control.dirs.begin(), control.dirs.end(),
-                         [&path](const DirEntry& entry) { return entry.path == path; });
-        if (dir != control.dirs.end()) {
-            file.nDirId = dir->nId;
-        } else {
-            file.nDirId = static_cast<uint16_t>(control.dirs.size() + 1);
-            control.dirs.push_back({file.nDirId, path});
-        }
+        file.nDirId = EntryId(
+            control.dirs, DirEntry{0, PathIds(control, parts)},
+            [](const DirEntry& entry) -> const auto& { return entry.path; });
         control.files.push_back(file);
         built[file.nId] = fields[2];
         return true;
@@ -272,19 +275,11 @@ private:
         if (nRoot == 0 || key.size() < 2)
             return Fail("\"" + fields[1] + "\" is not HKCR, HKCU, HKLM or HKU, then a key");
         key.erase(key.begin());
-        const std::vector<uint16_t> path = PathIds(control, key);
         RegKeyEntry value;
         value.nId = static_cast<uint16_t>(control.regKeys.size() + 1);
-        const auto hive =
-            std::find_if(control.hives.begin(), control.hives.end(), [&](const HiveEntry& entry) {
-                return entry.nRoot == nRoot && entry.path == path;
-            });
-        if (hive != control.hives.end()) {
-            value.nHiveId = hive->nId;
-        } else {
-            value.nHiveId = static_cast<uint16_t>(control.hives.size() + 1);
-            control.hives.push_back({value.nHiveId, nRoot, 0, path});
-        }
+        value.nHiveId =
+            EntryId(control.hives, HiveEntry{0, nRoot, 0, PathIds(control, key)},
+                    [](const HiveEntry& entry) { return std::tie(entry.nRoot, entry.path); });
         value.strName = fields[2];
         const std::string& strType = fields[3];
         if (strType == "number" && fields.size() == 5) {
@@ -392,9 +387,10 @@ int WriteCabinet(const std::vector<std::string>& args) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(parts, error)) {
         const std::string strName = entry.path().filename().string();
-        if (FileNumber(strName) < 0)
+        const int nNumber = FileNumber(strName);
+        if (nNumber < 0)
             return Failed(strName + " in " + parts.string() + " is not a cabinet's file name");
-        files.emplace_back(FileNumber(strName), entry.path().string());
+        files.emplace_back(nNumber, entry.path().string());
     }
     if (error || files.empty())
         return Failed("no files in " + parts.string());

@@ -1,6 +1,7 @@
 #include "package/ControlFile.h"
 
 #include <cstdarg>
+#include <type_traits>
 
 namespace package {
 
@@ -102,82 +103,6 @@ private:
     size_t m_nEnd = 0;
 };
 
-std::string EntryName(Section section, size_t nEntry) {
-    return Format("%s entry %zu", kSectionNames[section], nEntry + 1);
-}
-
-bool ReadEntry(Reader& reader, Section section, size_t nEntry, ControlFile& control) {
-    const std::string strEntry = EntryName(section, nEntry);
-    uint16_t cbVariable = 0;
-    switch (section) {
-    case kStrings: {
-        StringEntry entry;
-        if (!reader.Word(entry.nId, strEntry) || !reader.Word(cbVariable, strEntry) ||
-            !reader.Text(cbVariable, entry.strText, strEntry + "'s text"))
-            return false;
-        control.strings.push_back(entry);
-        return true;
-    }
-    case kDirs: {
-        DirEntry entry;
-        if (!reader.Word(entry.nId, strEntry) || !reader.Word(cbVariable, strEntry) ||
-            !reader.Path(cbVariable, entry.path, strEntry + "'s path"))
-            return false;
-        control.dirs.push_back(entry);
-        return true;
-    }
-    case kFiles: {
-        FileEntry entry;
-        if (!reader.Word(entry.nId, strEntry) || !reader.Word(entry.nDirId, strEntry) ||
-            !reader.Word(entry.nCopyOfId, strEntry) || !reader.Dword(entry.dwFlags, strEntry) ||
-            !reader.Word(cbVariable, strEntry) ||
-            !reader.Text(cbVariable, entry.strName, strEntry + "'s name"))
-            return false;
-        control.files.push_back(entry);
-        return true;
-    }
-    case kRegHives: {
-        HiveEntry entry;
-        if (!reader.Word(entry.nId, strEntry) || !reader.Word(entry.nRoot, strEntry) ||
-            !reader.Word(entry.nZero, strEntry) || !reader.Word(cbVariable, strEntry) ||
-            !reader.Path(cbVariable, entry.path, strEntry + "'s key path"))
-            return false;
-        control.hives.push_back(entry);
-        return true;
-    }
-    case kRegKeys: {
-        RegKeyEntry entry;
-        std::vector<uint8_t> data;
-        if (!reader.Word(entry.nId, strEntry) || !reader.Word(entry.nHiveId, strEntry) ||
-            !reader.Word(entry.nSubstitute, strEntry) ||
-            !reader.Dword(entry.dwTypeFlags, strEntry) || !reader.Word(cbVariable, strEntry) ||
-            !reader.Bytes(cbVariable, data, strEntry + "'s name and data"))
-            return false;
-        size_t nZero = 0;
-        while (nZero < data.size() && data[nZero] != 0)
-            ++nZero;
-        if (nZero == data.size())
-            return reader.Fail(strEntry + "'s value name does not end in a zero byte");
-        entry.strName.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(nZero));
-        entry.data.assign(data.begin() + static_cast<std::ptrdiff_t>(nZero) + 1, data.end());
-        control.regKeys.push_back(entry);
-        return true;
-    }
-    case kLinks: {
-        LinkEntry entry;
-        if (!reader.Word(entry.nId, strEntry) || !reader.Word(entry.nZero, strEntry) ||
-            !reader.Word(entry.nBaseFolder, strEntry) || !reader.Word(entry.nTargetId, strEntry) ||
-            !reader.Word(entry.nTargetKind, strEntry) || !reader.Word(cbVariable, strEntry) ||
-            !reader.Path(cbVariable, entry.path, strEntry + "'s path"))
-            return false;
-        control.links.push_back(entry);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
 // The text at the header's offset and length; a length of 0 is no text.
 bool ReadHeaderText(Reader& reader, const std::vector<uint8_t>& bytes, size_t nField,
                     const char* pszWhat, std::string& strText) {
@@ -232,6 +157,110 @@ void AppendHeaderText(std::vector<uint8_t>& bytes, size_t nField, const std::str
     AppendText(bytes, strText, false);
 }
 
+// One entry's fields read in order, each message naming the entry.
+class EntryReader {
+public:
+    EntryReader(Reader& reader, const std::string& strEntry)
+        : m_reader(reader), m_strEntry(strEntry) {}
+
+    bool Word(uint16_t& nValue) { return m_reader.Word(nValue, m_strEntry); }
+    bool Dword(uint32_t& dwValue) { return m_reader.Dword(dwValue, m_strEntry); }
+    // The part that ends an entry, its length first; pszPart names it in the messages.
+    bool Text(std::string& strText, const char* pszPart) {
+        uint16_t cbText = 0;
+        return Word(cbText) && m_reader.Text(cbText, strText, Part(pszPart));
+    }
+    bool Path(std::vector<uint16_t>& path, const char* pszPart) {
+        uint16_t cbPath = 0;
+        return Word(cbPath) && m_reader.Path(cbPath, path, Part(pszPart));
+    }
+    bool NameAndData(std::string& strName, std::vector<uint8_t>& data) {
+        uint16_t cbVariable = 0;
+        std::vector<uint8_t> bytes;
+        if (!Word(cbVariable) || !m_reader.Bytes(cbVariable, bytes, Part("name and data")))
+            return false;
+        size_t nZero = 0;
+        while (nZero < bytes.size() && bytes[nZero] != 0)
+            ++nZero;
+        if (nZero == bytes.size())
+            return m_reader.Fail(Part("value name does not end in a zero byte"));
+        strName.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nZero));
+        data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(nZero) + 1, bytes.end());
+        return true;
+    }
+
+private:
+    std::string Part(const char* pszPart) const { return m_strEntry + "'s " + pszPart; }
+
+    Reader& m_reader;
+    const std::string m_strEntry;
+};
+
+// One entry's fields appended in order.
+class EntryWriter {
+public:
+    explicit EntryWriter(std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+
+    bool Word(uint16_t nValue) {
+        Append16(m_bytes, nValue);
+        return true;
+    }
+    bool Dword(uint32_t dwValue) {
+        Append32(m_bytes, dwValue);
+        return true;
+    }
+    bool Text(const std::string& strText, const char*) {
+        AppendText(m_bytes, strText, true);
+        return true;
+    }
+    bool Path(const std::vector<uint16_t>& path, const char*) {
+        AppendPath(m_bytes, path);
+        return true;
+    }
+    bool NameAndData(const std::string& strName, const std::vector<uint8_t>& data) {
+        Append16(m_bytes, strName.size() + 1 + data.size());
+        AppendText(m_bytes, strName, false);
+        m_bytes.insert(m_bytes.end(), data.begin(), data.end());
+        return true;
+    }
+
+private:
+    std::vector<uint8_t>& m_bytes;
+};
+
+// An entry's fields in the order ControlFormat.h gives them, read by an EntryReader or written
+// by an EntryWriter (Entry const).
+template <typename Io, typename Entry> bool Fields(Io& io, Entry& entry) {
+    using Kind = std::remove_const_t<Entry>;
+    if constexpr (std::is_same_v<Kind, StringEntry>) {
+        return io.Word(entry.nId) && io.Text(entry.strText, "text");
+    } else if constexpr (std::is_same_v<Kind, DirEntry>) {
+        return io.Word(entry.nId) && io.Path(entry.path, "path");
+    } else if constexpr (std::is_same_v<Kind, FileEntry>) {
+        return io.Word(entry.nId) && io.Word(entry.nDirId) && io.Word(entry.nCopyOfId) &&
+               io.Dword(entry.dwFlags) && io.Text(entry.strName, "name");
+    } else if constexpr (std::is_same_v<Kind, HiveEntry>) {
+        return io.Word(entry.nId) && io.Word(entry.nRoot) && io.Word(entry.nZero) &&
+               io.Path(entry.path, "key path");
+    } else if constexpr (std::is_same_v<Kind, RegKeyEntry>) {
+        return io.Word(entry.nId) && io.Word(entry.nHiveId) && io.Word(entry.nSubstitute) &&
+               io.Dword(entry.dwTypeFlags) && io.NameAndData(entry.strName, entry.data);
+    } else {
+        static_assert(std::is_same_v<Kind, LinkEntry>);
+        return io.Word(entry.nId) && io.Word(entry.nZero) && io.Word(entry.nBaseFolder) &&
+               io.Word(entry.nTargetId) && io.Word(entry.nTargetKind) &&
+               io.Path(entry.path, "path");
+    }
+}
+
+// Visit(section, its entries) for each section in Section order, up to the first that returns
+// false; Control is const for the writer.
+template <typename Control, typename Visit> bool ForEachSection(Control& control, Visit visit) {
+    return visit(kStrings, control.strings) && visit(kDirs, control.dirs) &&
+           visit(kFiles, control.files) && visit(kRegHives, control.hives) &&
+           visit(kRegKeys, control.regKeys) && visit(kLinks, control.links);
+}
+
 } // namespace
 
 std::string Format(const char* pszFormat, ...) {
@@ -281,12 +310,11 @@ bool ReadControlFile(const std::vector<uint8_t>& bytes, ControlFile& control,
         nStart = nEnd + 1;
     }
 
-    for (size_t nSection = 0; nSection < kSectionCount; ++nSection) {
-        const auto section = static_cast<Section>(nSection);
-        const size_t nCount = Get16(bytes, kSectionCountsAt + 2 * nSection);
-        const size_t nOffset = Get32(bytes, kSectionOffsetsAt + 4 * nSection);
+    return ForEachSection(control, [&](Section section, auto& entries) {
+        const size_t nCount = Get16(bytes, kSectionCountsAt + 2 * section);
+        const size_t nOffset = Get32(bytes, kSectionOffsetsAt + 4 * section);
         if (nCount == 0)
-            continue;
+            return true;
         if (nOffset < kHeaderBytes)
             return reader.Fail(Format("the %s section's offset %zu lies within the header",
                                       kSectionNames[section], nOffset));
@@ -296,11 +324,15 @@ bool ReadControlFile(const std::vector<uint8_t>& bytes, ControlFile& control,
                                       kSectionNames[section], nCount, nOffset, bytes.size()));
         reader.Seek(nOffset, bytes.size());
         for (size_t nEntry = 0; nEntry < nCount; ++nEntry) {
-            if (!ReadEntry(reader, section, nEntry, control))
+            EntryReader entryReader(reader,
+                                    Format("%s entry %zu", kSectionNames[section], nEntry + 1));
+            typename std::remove_reference_t<decltype(entries)>::value_type entry;
+            if (!Fields(entryReader, entry))
                 return false;
+            entries.push_back(entry);
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 std::vector<uint8_t> WriteControlFile(const ControlFile& control) {
@@ -328,67 +360,14 @@ std::vector<uint8_t> WriteControlFile(const ControlFile& control) {
         Put16(bytes, kUnsupportedAt + 2, cbUnsupported);
     }
 
-    const size_t nCounts[kSectionCount] = {control.strings.size(), control.dirs.size(),
-                                           control.files.size(),   control.hives.size(),
-                                           control.regKeys.size(), control.links.size()};
-    for (size_t nSection = 0; nSection < kSectionCount; ++nSection) {
-        Put16(bytes, kSectionCountsAt + 2 * nSection, nCounts[nSection]);
-        Put32(bytes, kSectionOffsetsAt + 4 * nSection, bytes.size());
-        switch (static_cast<Section>(nSection)) {
-        case kStrings:
-            for (const StringEntry& entry : control.strings) {
-                Append16(bytes, entry.nId);
-                AppendText(bytes, entry.strText, true);
-            }
-            break;
-        case kDirs:
-            for (const DirEntry& entry : control.dirs) {
-                Append16(bytes, entry.nId);
-                AppendPath(bytes, entry.path);
-            }
-            break;
-        case kFiles:
-            for (const FileEntry& entry : control.files) {
-                Append16(bytes, entry.nId);
-                Append16(bytes, entry.nDirId);
-                Append16(bytes, entry.nCopyOfId);
-                Append32(bytes, entry.dwFlags);
-                AppendText(bytes, entry.strName, true);
-            }
-            break;
-        case kRegHives:
-            for (const HiveEntry& entry : control.hives) {
-                Append16(bytes, entry.nId);
-                Append16(bytes, entry.nRoot);
-                Append16(bytes, entry.nZero);
-                AppendPath(bytes, entry.path);
-            }
-            break;
-        case kRegKeys:
-            for (const RegKeyEntry& entry : control.regKeys) {
-                Append16(bytes, entry.nId);
-                Append16(bytes, entry.nHiveId);
-                Append16(bytes, entry.nSubstitute);
-                Append32(bytes, entry.dwTypeFlags);
-                Append16(bytes, entry.strName.size() + 1 + entry.data.size());
-                AppendText(bytes, entry.strName, false);
-                bytes.insert(bytes.end(), entry.data.begin(), entry.data.end());
-            }
-            break;
-        case kLinks:
-            for (const LinkEntry& entry : control.links) {
-                Append16(bytes, entry.nId);
-                Append16(bytes, entry.nZero);
-                Append16(bytes, entry.nBaseFolder);
-                Append16(bytes, entry.nTargetId);
-                Append16(bytes, entry.nTargetKind);
-                AppendPath(bytes, entry.path);
-            }
-            break;
-        default:
-            break;
-        }
-    }
+    EntryWriter writer(bytes);
+    ForEachSection(control, [&](Section section, const auto& entries) {
+        Put16(bytes, kSectionCountsAt + 2 * section, entries.size());
+        Put32(bytes, kSectionOffsetsAt + 4 * section, bytes.size());
+        for (const auto& entry : entries)
+            Fields(writer, entry);
+        return true;
+    });
     Put32(bytes, kFileLengthAt, bytes.size());
     return bytes;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 namespace package {
 
@@ -108,14 +109,21 @@ private:
         return JoinPath(strBase, parts, strDir, strPath);
     }
 
-    // Every folder from the root down to strFolder, each once.
-    void AddFolders(const std::string& strFolder) {
-        for (size_t nEnd = 0; nEnd != std::string::npos;) {
-            nEnd = strFolder.find('\\', nEnd + 1);
-            const std::string strParent = strFolder.substr(0, nEnd);
-            if (strParent.size() > 1 && std::find(m_plan.folders.begin(), m_plan.folders.end(),
-                                                  strParent) == m_plan.folders.end())
-                m_plan.folders.push_back(strParent);
+    // The handheld path of a file of FILES.
+    bool FilePath(const FileEntry& file, const std::string& strWhat, std::string& strPath) {
+        std::string strFolder;
+        return FolderPath(file.nDirId, strWhat, strFolder) &&
+               JoinPath(strFolder == "\\" ? "" : strFolder, {file.strName}, strWhat, strPath);
+    }
+
+    // Every folder from the root down to the one that holds strPath, each once.
+    void AddFolders(const std::string& strPath) {
+        for (size_t nEnd = strPath.find('\\', 1); nEnd != std::string::npos;
+             nEnd = strPath.find('\\', nEnd + 1)) {
+            const std::string strFolder = strPath.substr(0, nEnd);
+            if (std::find(m_plan.folders.begin(), m_plan.folders.end(), strFolder) ==
+                m_plan.folders.end())
+                m_plan.folders.push_back(strFolder);
         }
     }
 
@@ -128,15 +136,12 @@ private:
             return Fail(strWhat + ": both to overwrite always and to keep a newer file");
         if ((file.dwFlags & kFileOnlyIfPresent) && (file.dwFlags & kFileNeverOverwrite))
             return Fail(strWhat + ": both to install only over a file and never over one");
-        std::string strFolder;
-        if (!FolderPath(file.nDirId, strWhat, strFolder))
-            return false;
         PlannedFile planned;
         planned.nNumber = file.nId;
         planned.dwFlags = file.dwFlags;
-        if (!JoinPath(strFolder == "\\" ? "" : strFolder, {file.strName}, strWhat, planned.strPath))
+        if (!FilePath(file, strWhat, planned.strPath))
             return false;
-        AddFolders(strFolder);
+        AddFolders(planned.strPath);
         m_plan.files.push_back(planned);
         return true;
     }
@@ -165,10 +170,7 @@ private:
             if (!pFile)
                 return Fail(Format("%s starts file %u, which FILES lacks", strWhat.c_str(),
                                    link.nTargetId));
-            std::string strFolder;
-            if (!FolderPath(pFile->nDirId, strWhat, strFolder) ||
-                !JoinPath(strFolder == "\\" ? "" : strFolder, {pFile->strName}, strWhat,
-                          shortcut.strTarget))
+            if (!FilePath(*pFile, strWhat, shortcut.strTarget))
                 return false;
         } else if (link.nTargetKind == kLinkToFolder) {
             if (link.nTargetId == 0)
@@ -180,7 +182,7 @@ private:
             return Fail(Format("%s: its target kind %u is neither a file (1) nor a folder (0)",
                                strWhat.c_str(), link.nTargetKind));
         }
-        AddFolders(shortcut.strPath.substr(0, shortcut.strPath.rfind('\\')));
+        AddFolders(shortcut.strPath);
         m_plan.shortcuts.push_back(shortcut);
         return true;
     }
@@ -282,9 +284,9 @@ private:
     std::string& m_strError;
 };
 
-bool IsNewerThan(uint32_t dwMajor, uint32_t dwMinor, const Handheld& handheld) {
-    return dwMajor > handheld.dwMajor ||
-           (dwMajor == handheld.dwMajor && dwMinor > handheld.dwMinor);
+// Whether the system version dwMajor.dwMinor comes after dwThanMajor.dwThanMinor.
+bool IsNewer(uint32_t dwMajor, uint32_t dwMinor, uint32_t dwThanMajor, uint32_t dwThanMinor) {
+    return std::tie(dwMajor, dwMinor) > std::tie(dwThanMajor, dwThanMinor);
 }
 
 } // namespace
@@ -299,15 +301,14 @@ bool CheckHandheld(const ControlFile& control, const Handheld& handheld, std::st
         return false;
     }
     const std::string strHandheld = SystemVersion(handheld.dwMajor, handheld.dwMinor);
-    if (IsNewerThan(control.dwMinMajor, control.dwMinMinor, handheld)) {
+    if (IsNewer(control.dwMinMajor, control.dwMinMinor, handheld.dwMajor, handheld.dwMinor)) {
         strError = "the package needs version " +
                    SystemVersion(control.dwMinMajor, control.dwMinMinor) +
                    " of the system or newer; this handheld runs " + strHandheld;
         return false;
     }
-    const Handheld newest = {0, control.dwMaxMajor, control.dwMaxMinor};
     if ((control.dwMaxMajor != 0 || control.dwMaxMinor != 0) &&
-        IsNewerThan(handheld.dwMajor, handheld.dwMinor, newest)) {
+        IsNewer(handheld.dwMajor, handheld.dwMinor, control.dwMaxMajor, control.dwMaxMinor)) {
         strError = "the package takes version " +
                    SystemVersion(control.dwMaxMajor, control.dwMaxMinor) +
                    " of the system at the newest; this handheld runs " + strHandheld;
