@@ -84,11 +84,13 @@ std::vector<std::string> Split(const std::string& strText, char chSeparator) {
     return parts;
 }
 
+// A decimal number, or a hexadecimal one after "0x"; a leading zero is no octal's (a cabinet's
+// file ".009" is file 9).
 bool ParseNumber(const std::string& strText, unsigned long nMax, unsigned long& nValue) {
     if (strText.empty() || strText.size() > 10)
         return false;
     char* pEnd = nullptr;
-    nValue = std::strtoul(strText.c_str(), &pEnd, 0);
+    nValue = std::strtoul(strText.c_str(), &pEnd, strText.rfind("0x", 0) == 0 ? 16 : 10);
     return *pEnd == '\0' && nValue <= nMax;
 }
 

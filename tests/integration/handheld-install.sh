@@ -131,6 +131,13 @@ refusals() {
     done
     registry | diff "$work/registry.before" - >/dev/null || fail "a refusal changed the registry"
 
+    # A file numbered 9 keeps its number in the cabinet's name (".009"), read back as 9.
+    sed 's/^file     | 2 |/file     | 9 |/' "$work/table.txt" >"$work/table9.txt"
+    "$writer" parts "$work/table9.txt" "$work/built" "$work/nine" --product-name Test \
+        --product-version 1 --processor 586 --system 4.20 >/dev/null &&
+        "$writer" cabinet "$work/nine.cab" "$work/nine" >/dev/null ||
+        fail "a file numbered 9 was refused"
+
     # The same cabinet unspoilt installs it all.
     make_cabinet good >/dev/null
     "$install" "$work/good.cab" >/dev/null || fail "the test's cabinet was not installed"
