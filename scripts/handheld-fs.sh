@@ -15,11 +15,10 @@
 #       fails, saying why on standard error, for a path that is not a handheld path or would
 #       leave the root
 #   handheld_shortcut_target SHORTCUT_FILE
-#   handheld_shortcut_arguments SHORTCUT_FILE
-#       print the handheld path a shortcut file (on this machine) starts, and the arguments it
-#       passes; a shortcut as the handheld's shell keeps one is the length of the command, "#",
-#       then the command: the target's path, in quotes when it holds a space, then arguments
-#       ("42#\"\Program Files\Muntara Audio\muntara.exe\""); they fail on any other file
+#       prints the handheld path a shortcut file (on this machine) starts; a shortcut as the
+#       handheld's shell keeps one is the length of the command, "#", then the command: the
+#       target's path, in quotes when it holds a space, then arguments
+#       ("42#\"\Program Files\Muntara Audio\muntara.exe\""); it fails on any other file
 #   handheld_program_path HANDHELD_PATH
 #       prints the file on this machine of the program a handheld path starts: the path's own
 #       file, or for a shortcut (".lnk") the file of its target
@@ -95,12 +94,6 @@ handheld_shortcut_target() {
     printf '%s\n' "${BASH_REMATCH[1]}"
 }
 
-handheld_shortcut_arguments() {
-    local command
-    command=$(handheld_shortcut_command "$1") || return 1
-    [[ $command =~ $handheld_quoted_command ]] || [[ $command =~ $handheld_plain_command ]]
-    printf '%s\n' "${BASH_REMATCH[2]}"
-}
 
 handheld_program_path() {
     local host
