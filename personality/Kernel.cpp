@@ -23,6 +23,16 @@ void NoSecurity(const char* pszCall, const void* pSecurity) {
             pszCall, "security attributes %p: the handheld has none and wants NULL", pSecurity);
 }
 
+// The stack the linker gave the program, as the handheld gives it to each thread that does not
+// ask for its own.
+SIZE_T ProgramStack() {
+    const auto* const pBase = reinterpret_cast<const BYTE*>(ProgramInstance());
+    const auto* const pNt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        pBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+    const DWORD cbStack = pNt->OptionalHeader.SizeOfStackReserve;
+    return cbStack < personality::kMaxStackBytes ? cbStack : personality::kMaxStackBytes;
+}
+
 HANDLE DesktopHandle(HANDLE hHandle) {
     if (hHandle == personality::kCurrentProcess)
         return ::GetCurrentProcess();
@@ -63,8 +73,11 @@ HANDLE __cdecl HandheldCreateThread(LPSECURITY_ATTRIBUTES pSecurity, SIZE_T cbSt
     if (dwFlags & ~kThreadFlags)
         PersonalityViolation("CreateThread", "flags 0x%lx: the handheld knows only 0x%lx", dwFlags,
                              kThreadFlags);
+    if (!(dwFlags & STACK_SIZE_PARAM_IS_A_RESERVATION))
+        cbStack = ProgramStack();
     return ::CreateThread(nullptr, cbStack, Callback(pfnStart, kThreadProcedure), pParameter,
-                          dwFlags & kThreadFlags, pdwThreadId);
+                          (dwFlags & kThreadFlags) | STACK_SIZE_PARAM_IS_A_RESERVATION,
+                          pdwThreadId);
 }
 
 BOOL __cdecl HandheldEventModify(HANDLE hEvent, DWORD dwFunction) {

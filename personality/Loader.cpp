@@ -1,14 +1,17 @@
 // The handheld's loader, as a desktop program: handheld-loader PROGRAM [ARGUMENTS]
 //
-// Maps a program built for the handheld (32-bit x86, subsystem Windows CE), moves it when its
-// base is taken, binds its imports to the personality's COREDLL.dll and COMMCTRL.dll beside this
-// loader (and refuses any other library), and calls its entry as the handheld does: the C
-// convention, with the image's instance, 0, the command line and SW_SHOW. The process ends when the
-// entry returns, whatever other threads still run, with the entry's value; or with 86 when the
-// program returned 0 but broke one of the handheld's contracts.
+// Maps a program built for the handheld (32-bit x86, subsystem Windows CE of a version no newer
+// than the handheld's, not a library) where the handheld places every program, at 0x10000,
+// binds its imports by name or ordinal to the personality's COREDLL.dll and COMMCTRL.dll beside
+// this loader (and refuses any other library), and calls its entry as the handheld does: on a
+// thread with the program's stack, at most 1 MB, by the C convention, with the image's instance,
+// 0, the command line and SW_SHOW. The process ends when the entry returns, whatever other
+// threads still run, with the entry's value; or with 86 when the program returned 0 but broke one
+// of the handheld's contracts.
 #include "personality/Personality.h"
 #include "platform/Handle.h"
 
+#include <cstdio>
 #include <cwchar>
 #include <memory>
 
@@ -21,6 +24,13 @@ constexpr LPCWSTR kLibraries[] = {L"COREDLL.dll", L"COMMCTRL.dll"};
 
 // The largest program the loader takes: far more than any handheld program of ours.
 constexpr DWORD kMaxFileBytes = 16 * 1024 * 1024;
+
+// The handheld's system version, the newest a program may ask for.
+constexpr WORD kSystemMajor = 4;
+constexpr WORD kSystemMinor = 20;
+
+// Where the handheld places every program in its process's slot, moving one linked elsewhere.
+constexpr DWORD kProgramBase = 0x10000;
 
 using Entry = int(WINAPI*)(HINSTANCE, HINSTANCE, LPWSTR, int);
 
@@ -61,8 +71,20 @@ bool ProgramHeaders(const FileImage& file, const IMAGE_NT_HEADERS32*& pHeaders) 
         pNt->FileHeader.Machine != IMAGE_FILE_MACHINE_I386 ||
         pNt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
         return Refuse("not a 32-bit x86 program");
-    if (pNt->OptionalHeader.Subsystem != IMAGE_SUBSYSTEM_WINDOWS_CE_GUI)
+    const IMAGE_OPTIONAL_HEADER32& optional = pNt->OptionalHeader;
+    if (optional.Subsystem != IMAGE_SUBSYSTEM_WINDOWS_CE_GUI)
         return Refuse("not of the handheld's subsystem");
+    if (optional.MajorSubsystemVersion > kSystemMajor ||
+        (optional.MajorSubsystemVersion == kSystemMajor &&
+         optional.MinorSubsystemVersion > kSystemMinor)) {
+        char szVersion[48];
+        std::snprintf(szVersion, sizeof szVersion, "%u.%02u, newer than %u.%02u",
+                      optional.MajorSubsystemVersion, optional.MinorSubsystemVersion, kSystemMajor,
+                      kSystemMinor);
+        return Refuse("it asks for the system version ", szVersion);
+    }
+    if (pNt->FileHeader.Characteristics & IMAGE_FILE_DLL)
+        return Refuse("a library, not a program");
     const DWORD cbSections = pNt->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER);
     const DWORD offSections = static_cast<DWORD>(pDos->e_lfanew) +
                               offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
@@ -85,15 +107,23 @@ struct Image {
     }
 };
 
+bool CanMove(const IMAGE_NT_HEADERS32& nt) {
+    return nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size &&
+           !(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+}
+
 bool MapSections(const FileImage& file, const IMAGE_NT_HEADERS32& nt, Image& image) {
+    if (!CanMove(nt) && nt.OptionalHeader.ImageBase != kProgramBase) {
+        char szBase[64];
+        std::snprintf(szBase, sizeof szBase, "0x%lx without relocations, where it must be at 0x%lx",
+                      nt.OptionalHeader.ImageBase, kProgramBase);
+        return Refuse("it is linked for ", szBase);
+    }
     const DWORD cbImage = nt.OptionalHeader.SizeOfImage;
-    auto* const pPreferred = reinterpret_cast<void*>(nt.OptionalHeader.ImageBase);
-    void* pBase =
-        ::VirtualAlloc(pPreferred, cbImage, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+    void* const pBase = ::VirtualAlloc(reinterpret_cast<void*>(kProgramBase), cbImage,
+                                       MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
     if (!pBase)
-        pBase = ::VirtualAlloc(nullptr, cbImage, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
-    if (!pBase)
-        return Refuse("no room for the image");
+        return Refuse("no room for the image at 0x10000");
     image = {static_cast<BYTE*>(pBase), cbImage};
     ::CopyMemory(image.pBase, file.pBytes.get(), nt.OptionalHeader.SizeOfHeaders);
 
@@ -121,8 +151,6 @@ bool Relocate(const IMAGE_NT_HEADERS32& nt, const Image& image) {
         return true;
     const IMAGE_DATA_DIRECTORY& directory =
         nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
-    if (!directory.Size || (nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
-        return Refuse("its base is taken and it cannot be moved");
     DWORD offBlock = 0;
     while (offBlock + sizeof(IMAGE_BASE_RELOCATION) <= directory.Size) {
         const auto* const pBlock =
@@ -166,6 +194,26 @@ HMODULE LoadHandheldLibrary(const char* pszName) {
     return nullptr;
 }
 
+// An import by name, or by an ordinal of the library's table (coredll.exports): the handheld's
+// own ordinals are not documented, so a program bound by ordinal is bound to the personality's.
+FARPROC BindImport(HMODULE hLibrary, const IMAGE_THUNK_DATA32& name, const Image& image) {
+    char szImport[16] = "?";
+    const char* pszImport = szImport;
+    FARPROC pfn = nullptr;
+    if (IMAGE_SNAP_BY_ORDINAL32(name.u1.Ordinal)) {
+        const WORD wOrdinal = IMAGE_ORDINAL32(name.u1.Ordinal);
+        std::snprintf(szImport, sizeof szImport, "ordinal %u", wOrdinal);
+        pfn = ::GetProcAddress(hLibrary, MAKEINTRESOURCEA(wOrdinal));
+    } else if (const auto* const pByName =
+                   image.At<IMAGE_IMPORT_BY_NAME>(name.u1.AddressOfData, sizeof(WORD) + 1)) {
+        pszImport = pByName->Name;
+        pfn = ::GetProcAddress(hLibrary, pszImport);
+    }
+    if (!pfn)
+        Refuse("it imports what its library does not export: ", pszImport);
+    return pfn;
+}
+
 bool BindImports(const IMAGE_NT_HEADERS32& nt, const Image& image) {
     const IMAGE_DATA_DIRECTORY& directory =
         nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -191,14 +239,9 @@ bool BindImports(const IMAGE_NT_HEADERS32& nt, const Image& image) {
                 return Refuse("damaged imports");
             if (!pName->u1.AddressOfData)
                 break;
-            if (IMAGE_SNAP_BY_ORDINAL32(pName->u1.Ordinal))
-                return Refuse("it imports by ordinal, which the personality does not know");
-            const auto* const pByName =
-                image.At<IMAGE_IMPORT_BY_NAME>(pName->u1.AddressOfData, sizeof(WORD) + 1);
-            const FARPROC pfn = pByName ? ::GetProcAddress(hLibrary, pByName->Name) : nullptr;
+            const FARPROC pfn = BindImport(hLibrary, *pName, image);
             if (!pfn)
-                return Refuse("it imports a name its library does not export: ",
-                              pByName ? pByName->Name : "?");
+                return false;
             pSlot->u1.Function = reinterpret_cast<DWORD>(pfn);
         }
     }
@@ -250,6 +293,32 @@ void MakeHandheldKeys() {
         ::RegCloseKey(hKey);
 }
 
+// The stack the handheld gives the program's first thread: what the program asks for, at most
+// 1 MB; a program that asks for more is given 1 MB, and reported.
+SIZE_T ProgramStack(const IMAGE_NT_HEADERS32& nt) {
+    const DWORD cbAsked = nt.OptionalHeader.SizeOfStackReserve;
+    if (cbAsked <= personality::kMaxStackBytes)
+        return cbAsked;
+    PersonalityViolation("loader",
+                         "stack of %lu bytes: the handheld gives a thread at most %lu, and a "
+                         "program that needs more overruns it",
+                         cbAsked, personality::kMaxStackBytes);
+    return personality::kMaxStackBytes;
+}
+
+struct EntryCall {
+    Entry pfnEntry;
+    HINSTANCE hProgram;
+    LPWSTR pszArguments;
+    int nResult;
+};
+
+DWORD WINAPI RunEntry(LPVOID pCall) {
+    auto& call = *static_cast<EntryCall*>(pCall);
+    call.nResult = call.pfnEntry(call.hProgram, nullptr, call.pszArguments, SW_SHOW);
+    return 0;
+}
+
 } // namespace
 
 int main() {
@@ -274,9 +343,14 @@ int main() {
     PersonalityStart(hProgram);
     MakeHandheldKeys();
     ::SetUnhandledExceptionFilter(ReportFault);
-    const auto pfnEntry = reinterpret_cast<Entry>(
-        PersonalityCallback(image.pBase + pNt->OptionalHeader.AddressOfEntryPoint, kProgramEntry));
-    const int nResult = pfnEntry(hProgram, nullptr, ArgumentsAfterFirst(pszArguments), SW_SHOW);
-    ::ExitProcess(nResult == 0 && PersonalityViolations() > 0 ? personality::kViolationExit
-                                                              : static_cast<UINT>(nResult));
+    EntryCall call = {reinterpret_cast<Entry>(PersonalityCallback(
+                          image.pBase + pNt->OptionalHeader.AddressOfEntryPoint, kProgramEntry)),
+                      hProgram, ArgumentsAfterFirst(pszArguments), 0};
+    const UniqueHandle hThread(::CreateThread(nullptr, ProgramStack(*pNt), RunEntry, &call,
+                                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!hThread || ::WaitForSingleObject(hThread.Get(), INFINITE) != WAIT_OBJECT_0)
+        return personality::kViolationExit;
+    ::ExitProcess(call.nResult == 0 && PersonalityViolations() > 0
+                      ? personality::kViolationExit
+                      : static_cast<UINT>(call.nResult));
 }

@@ -59,6 +59,9 @@ template <typename Function> Function Callback(Function pfnProgram, PersonalityK
 // ends with when the handheld would have crashed.
 constexpr UINT kViolationExit = 86;
 
+// The most stack the handheld gives a thread.
+constexpr DWORD kMaxStackBytes = 1024 * 1024;
+
 // The handheld's pseudo-handles for the calling process and thread.
 const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(66);
 const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(65);

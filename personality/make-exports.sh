@@ -3,7 +3,8 @@
 #
 #   make-exports.sh TABLE LIBRARY OUTDIR
 #
-# writes OUTDIR/LIBRARY.def, which exports each name, and OUTDIR/LIBRARY-forwards.S, which holds
+# writes OUTDIR/LIBRARY.def, which exports each name with its place in the table as its ordinal
+# (the first is 1), and OUTDIR/LIBRARY-forwards.S, which holds
 # a function of the handheld's convention for each "wine" line: it pushes the caller's arguments
 # again and calls Wine's function of that name, which removes that copy itself.
 set -euo pipefail
@@ -22,15 +23,16 @@ awk -v def="$def" -v forwards="$forwards" -v library="$library" '
     }
     /^#/ || NF == 0 { next }
     NF != 3 { printf "%s: line %d: want NAME WORDS TO\n", FILENAME, FNR > "/dev/stderr"; bad = 1; next }
-    $3 == "own" { print "    " $1 "=Handheld" $1 > def; next }
-    $3 == "personality" { print "    " $1 > def; next }
+    { ++ordinal }
+    $3 == "own" { print "    " $1 "=Handheld" $1 " @" ordinal > def; next }
+    $3 == "personality" { print "    " $1 " @" ordinal > def; next }
     $3 != "wine" || $2 !~ /^[0-9]+$/ {
         printf "%s: line %d: a forward has a word count and goes to wine\n", FILENAME, FNR > "/dev/stderr"
         bad = 1; next
     }
     {
         name = $1; words = $2
-        print "    " name > def
+        print "    " name " @" ordinal > def
         print "\t.globl _" name > forwards
         print "\t.p2align 4" > forwards
         print "_" name ":" > forwards
