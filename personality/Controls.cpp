@@ -23,21 +23,29 @@ static_assert(sizeof(SheetHeader) == 40 && sizeof(SheetPage) == 40);
 constexpr DWORD kToolTipClasses = 0x1000;
 constexpr DWORD kCapEditClass = 0x2000;
 constexpr DWORD kFarEastClasses = 0x40000000;
-constexpr DWORD kControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
-                                  ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
-                                  ICC_ANIMATE_CLASS | ICC_DATE_CLASSES | ICC_COOL_CLASSES |
-                                  kToolTipClasses | kCapEditClass | kFarEastClasses;
+// Its ICC_WIN95_CLASSES is 0xFF, the desktop's 0x40 among them.
+constexpr DWORD kWin95Classes = 0xFF;
+constexpr DWORD kControlClasses = kWin95Classes | ICC_DATE_CLASSES | ICC_COOL_CLASSES |
+                                  ICC_INTERNET_CLASSES | kToolTipClasses | kCapEditClass |
+                                  kFarEastClasses;
 constexpr DWORD kSheetFlags = PSH_PROPTITLE | PSH_USEHICON | PSH_USEICONID | PSH_PROPSHEETPAGE |
                               PSH_USEPSTARTPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK | PSH_HASHELP |
                               PSH_MODELESS;
-constexpr DWORD kPageFlags = PSP_DLGINDIRECT | PSP_USETITLE | PSP_HASHELP | PSP_USEREFPARENT |
-                             PSP_USECALLBACK | PSP_PREMATURE;
+constexpr DWORD kPageFlags = PSP_DLGINDIRECT | PSP_USEHICON | PSP_USEICONID | PSP_USETITLE |
+                             PSP_RTLREADING | PSP_HASHELP | PSP_USEREFPARENT | PSP_USECALLBACK |
+                             PSP_PREMATURE;
+
+// The handheld's own messages to a sheet's callback before the sheet is made, with their values
+// from its headers: the version of the sheet the program wants (no window, lParam 0), and its
+// title, into a buffer of 256 characters.
+constexpr UINT kGetVersion = 3;
+constexpr UINT kGetTitle = 4;
+constexpr int kTitleChars = 256;
 
 using personality::Callback;
 
 // The sheet that PropertySheetW is running on this thread: the handheld passes its callback the
-// program's header with PSCB_INITIALIZED, where a desktop passes 0. (It also documents
-// PSCB_GETVERSION and PSCB_GETTITLE, whose values its documentation does not give: not sent.)
+// program's header with PSCB_INITIALIZED, where a desktop passes 0.
 struct RunningSheet {
     const SheetHeader* pProgramHeader;
     PFNPROPSHEETCALLBACK pfnProgram; // a thunk
@@ -68,6 +76,19 @@ bool DesktopPage(const SheetPage& page, UINT nPage, SheetPage& desktop) {
     return true;
 }
 
+// Asks the program's callback what the handheld asks before it makes the sheet. The version
+// changes nothing here: the personality has one sheet. A title written into the buffer is the
+// sheet's caption.
+void AskBeforeCreating(PFNPROPSHEETCALLBACK pfnProgram, WCHAR (&szTitle)[kTitleChars],
+                       SheetHeader& desktop) {
+    pfnProgram(nullptr, kGetVersion, 0);
+    szTitle[0] = 0;
+    pfnProgram(nullptr, kGetTitle, reinterpret_cast<LPARAM>(szTitle));
+    szTitle[kTitleChars - 1] = 0;
+    if (szTitle[0])
+        desktop.pszCaption = szTitle;
+}
+
 } // namespace
 
 extern "C" {
@@ -83,14 +104,14 @@ BOOL __cdecl HandheldInitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) {
 }
 
 INT_PTR __cdecl HandheldPropertySheetW(const SheetHeader* pHeader) {
-    if (pHeader->dwSize != sizeof(SheetHeader)) {
+    // What the handheld does with a header of another size is not documented: reported, and the
+    // sheet made from its first 40 bytes, which every size of it lays out alike.
+    if (pHeader->dwSize != sizeof(SheetHeader))
         PersonalityViolation("PropertySheetW",
-                             "header dwSize %lu: the handheld's header is 40 bytes, and it refuses "
-                             "the sheet",
+                             "header dwSize %lu: the handheld's header is 40 bytes",
                              pHeader->dwSize);
-        return -1;
-    }
     SheetHeader desktop = *pHeader;
+    desktop.dwSize = sizeof(SheetHeader);
     if (desktop.dwFlags & ~kSheetFlags)
         PersonalityViolation("PropertySheetW", "flags 0x%lx: the handheld has no 0x%lx",
                              desktop.dwFlags, desktop.dwFlags & ~kSheetFlags);
@@ -108,6 +129,9 @@ INT_PTR __cdecl HandheldPropertySheetW(const SheetHeader* pHeader) {
 
     const RunningSheet outer = t_sheet; // a sheet run from inside another's
     t_sheet = {pHeader, Callback(pHeader->pfnCallback, kSheetCallback)};
+    WCHAR szTitle[kTitleChars];
+    if (t_sheet.pfnProgram && (desktop.dwFlags & PSH_USECALLBACK))
+        AskBeforeCreating(t_sheet.pfnProgram, szTitle, desktop);
     const INT_PTR result = ::PropertySheetW(reinterpret_cast<LPCPROPSHEETHEADERW>(&desktop));
     t_sheet = outer;
     return result;

@@ -17,10 +17,19 @@ constexpr ATOM kDesktopDialogAtom = 32770;
 
 // What the handheld's window manager documents of class styles, message-box types, window and
 // dialog styles. Message boxes: its documentation lists the default buttons 1 to 3 and is silent
-// on MB_TOPMOST, which is let through.
-constexpr UINT kClassStyles = CS_DBLCLKS | CS_HREDRAW | CS_NOCLOSE | CS_PARENTDC | CS_VREDRAW;
+// on MB_TOPMOST, which is let through; of the buttons it has MB_OK to MB_RETRYCANCEL (0 to 5), of
+// the icons the hand, the question mark, the exclamation point and the asterisk.
+constexpr UINT kClassStyles =
+    CS_DBLCLKS | CS_HREDRAW | CS_NOCLOSE | CS_PARENTDC | CS_VREDRAW | CS_GLOBALCLASS | CS_IME;
 constexpr UINT kMessageBoxTypes = MB_TYPEMASK | MB_ICONMASK | MB_DEFBUTTON2 | MB_DEFBUTTON3 |
-                                  MB_APPLMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+                                  MB_APPLMODAL | MB_SETFOREGROUND | MB_TOPMOST | MB_RTLREADING;
+constexpr UINT kButtonsMask = MB_TYPEMASK;
+constexpr UINT kIconMask = MB_ICONMASK;
+constexpr UINT kLastMessageBoxButtons = MB_RETRYCANCEL;
+constexpr UINT kMessageBoxIcons[] = {0, MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION,
+                                     MB_ICONASTERISK};
+// How the handheld's SendMessageTimeout sends: it has SMTO_NORMAL alone.
+constexpr UINT kSendTimeoutFlags = SMTO_NORMAL;
 constexpr DWORD kTopLevelStylesLacked =
     WS_MINIMIZE | WS_MAXIMIZE | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD kExStylesLacked = WS_EX_NOPARENTNOTIFY | WS_EX_TRANSPARENT | WS_EX_MDICHILD |
@@ -89,6 +98,13 @@ bool KnownConversions(LPCWSTR pszFormat, WCHAR& chBad) {
     return true;
 }
 
+bool KnownMessageBoxIcon(UINT uIcon) {
+    for (const UINT uKnown : kMessageBoxIcons)
+        if (uIcon == uKnown)
+            return true;
+    return false;
+}
+
 } // namespace
 
 extern "C" {
@@ -110,13 +126,14 @@ HWND __cdecl HandheldCreateWindowExW(DWORD dwExStyle, LPCWSTR pszClass, LPCWSTR 
                                      DWORD dwStyle, int x, int y, int nWidth, int nHeight,
                                      HWND hParent, HMENU hMenu, HINSTANCE hInstance,
                                      LPVOID pParam) {
+    // The handheld's documentation says hMenu must be NULL here, not what it does otherwise: the
+    // window is made as it would be without a menu bar, which the handheld's never have.
     if (!(dwStyle & WS_CHILD) && hMenu) {
         PersonalityViolation("CreateWindowExW",
                              "hMenu %p for a top-level window: the handheld's windows have no "
-                             "menu bar, and it refuses the window",
+                             "menu bar and want NULL",
                              static_cast<void*>(hMenu));
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+        hMenu = nullptr;
     }
     if (!(dwStyle & WS_CHILD) && (dwStyle & kTopLevelStylesLacked))
         PersonalityViolation("CreateWindowExW", "style 0x%lx: the handheld has no 0x%lx", dwStyle,
@@ -199,12 +216,25 @@ int __cdecl HandheldMessageBoxW(HWND hWnd, LPCWSTR pszText, LPCWSTR pszCaption, 
     if (uType & ~kMessageBoxTypes)
         PersonalityViolation("MessageBoxW", "type 0x%x: the handheld has no 0x%x", uType,
                              uType & ~kMessageBoxTypes);
-    return ::MessageBoxW(hWnd, pszText, pszCaption, uType & kMessageBoxTypes);
+    UINT uDesktop = uType & kMessageBoxTypes;
+    if ((uType & kButtonsMask) > kLastMessageBoxButtons) {
+        // Which buttons the handheld shows then is not documented: reported, and shown with OK.
+        PersonalityViolation("MessageBoxW", "buttons %u: the handheld has 0 to %u",
+                             uType & kButtonsMask, kLastMessageBoxButtons);
+        uDesktop &= ~kButtonsMask;
+    }
+    if (!KnownMessageBoxIcon(uType & kIconMask))
+        PersonalityViolation("MessageBoxW", "icon 0x%x: the handheld has no such icon",
+                             uType & kIconMask);
+    return ::MessageBoxW(hWnd, pszText, pszCaption, uDesktop);
 }
 
 // The handheld's name has no W: it has its wide calls only.
 LRESULT __cdecl HandheldSendMessageTimeout(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT uFlags, UINT uTimeoutMs, PDWORD_PTR pdwResult) {
+    if (uFlags != kSendTimeoutFlags)
+        PersonalityViolation("SendMessageTimeout",
+                             "flags 0x%x: the handheld takes SMTO_NORMAL only", uFlags);
     return ::SendMessageTimeoutW(hWnd, message, wParam, lParam, uFlags, uTimeoutMs, pdwResult);
 }
 
