@@ -8,9 +8,20 @@
 //   string-zero-length a string loaded with the desktop's zero-length form
 //   menu-on-top-level  its top-level window has a menu
 //   icc-flag           a common-controls flag the handheld lacks
+//   message-box-buttons  a message box with buttons 7, which the handheld does not define
+//   message-box-icon   a message box with an icon the handheld does not define
+//   send-timeout-flags a send with SMTO_ABORTIFHUNG, which the handheld does not take
 //
-// It returns 0 when every call did what the handheld's does, else the number of the first
-// that did not.
+// or one documented use the personality once refused, which must pass without a report:
+//
+//   icc-documented     ICC_INTERNET_CLASSES and the 0x40 of the handheld's ICC_WIN95_CLASSES
+//   class-documented   CS_GLOBALCLASS and CS_IME
+//   page-documented    PSP_USEHICON, PSP_USEICONID and PSP_RTLREADING
+//   message-box-documented  MB_RTLREADING
+//
+// Every run binds GetModuleHandleW by ordinal, answers the sheet's questions for its version and
+// title, and shows a message box that a timer of its own closes. It returns 0 when every call did
+// what the handheld's does, else the number of the first that did not.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -25,6 +36,12 @@ __declspec(dllimport) BOOL WINAPI EventModify(HANDLE hEvent, DWORD dwFunction);
 __declspec(dllimport) DWORD WINAPI TlsCall(DWORD dwFunction, DWORD dwSlot);
 }
 
+// The handheld's name has no W.
+#undef SendMessageTimeout
+extern "C" __declspec(dllimport) LRESULT WINAPI
+    SendMessageTimeout(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT uFlags,
+                       UINT uTimeoutMs, PDWORD_PTR pdwResult);
+
 namespace {
 
 // The handheld's own values, which a desktop's headers do not have.
@@ -32,24 +49,47 @@ constexpr DWORD kEventSet = 3;
 constexpr DWORD kTlsAlloc = 0;
 constexpr DWORD kHandheldIccFlags = ICC_BAR_CLASSES | ICC_TAB_CLASSES;
 constexpr DWORD kDesktopOnlyIccFlag = 0x4000;
+constexpr DWORD kDocumentedIccFlags = ICC_INTERNET_CLASSES | 0x40;
+// The questions the handheld's sheet asks its callback before it is made.
+constexpr UINT kGetVersion = 3;
+constexpr UINT kGetTitle = 4;
+constexpr UINT kUndefinedButtons = 7;
+constexpr UINT kUndefinedIcon = 0x50;
+constexpr UINT_PTR kCloseTimer = 1;
 
 constexpr int kStringId = 1;
 constexpr int kPageTemplate = 100;
 constexpr int kMenuId = 200;
 constexpr WCHAR kFrameClass[] = L"ProbeFrame";
 constexpr WCHAR kSheetCaption[] = L"Probe sheet";
+constexpr WCHAR kBoxCaption[] = L"Probe box";
 
 using SheetHeader = platform::HandheldSheetHeader;
 using SheetPage = platform::HandheldSheetPage;
 constexpr DWORD kDesktopSheetHeaderBytes = 52;
 
-enum class Fault { None, DesktopCallback, Sheet52, StringZeroLength, MenuOnTopLevel, IccFlag };
+enum class Fault {
+    None,
+    DesktopCallback,
+    Sheet52,
+    StringZeroLength,
+    MenuOnTopLevel,
+    IccFlag,
+    MessageBoxButtons,
+    MessageBoxIcon,
+    SendTimeoutFlags,
+    IccDocumented,
+    ClassDocumented,
+    PageDocumented,
+    MessageBoxDocumented,
+};
 
 struct Seen {
     int nWindowMessages = 0;
     bool bNonClientMessage = false; // which the handheld never sends
     bool bFrameFound = false;
     bool bSheetInitialized = false;
+    bool bVersionAsked = false;
     bool bSheetFound = false;
     int nPagesInitialized = 0;
 };
@@ -66,7 +106,14 @@ Fault FaultNamed(LPCWSTR pszName) {
                   {L"sheet-52", Fault::Sheet52},
                   {L"string-zero-length", Fault::StringZeroLength},
                   {L"menu-on-top-level", Fault::MenuOnTopLevel},
-                  {L"icc-flag", Fault::IccFlag}};
+                  {L"icc-flag", Fault::IccFlag},
+                  {L"message-box-buttons", Fault::MessageBoxButtons},
+                  {L"message-box-icon", Fault::MessageBoxIcon},
+                  {L"send-timeout-flags", Fault::SendTimeoutFlags},
+                  {L"icc-documented", Fault::IccDocumented},
+                  {L"class-documented", Fault::ClassDocumented},
+                  {L"page-documented", Fault::PageDocumented},
+                  {L"message-box-documented", Fault::MessageBoxDocumented}};
     for (const auto& entry : faults)
         if (Same(pszName, entry.pszName))
             return entry.fault;
@@ -91,10 +138,21 @@ BOOL CALLBACK FindFrame(HWND hWnd, LPARAM lParam) {
     return TRUE;
 }
 
-int CALLBACK SheetCallback(HWND, UINT message, LPARAM) {
+// The sheet's title comes from here: its header has another.
+int CALLBACK SheetCallback(HWND, UINT message, LPARAM lParam) {
     if (message == PSCB_INITIALIZED)
         g_seen.bSheetInitialized = true;
+    g_seen.bVersionAsked |= message == kGetVersion;
+    if (message == kGetTitle)
+        ::wsprintfW(reinterpret_cast<LPWSTR>(lParam), L"%s", kSheetCaption);
     return 0;
+}
+
+// Closes the message box, found by the handheld's dialog class and its caption, with OK.
+void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND hBox = ::FindWindowW(L"Dialog", kBoxCaption);
+    if (hBox)
+        ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
 }
 
 // The first page finds its sheet by the handheld's dialog class and closes it with OK.
@@ -115,6 +173,8 @@ bool StartControls(Fault fault) {
     INITCOMMONCONTROLSEX init = {sizeof init, kHandheldIccFlags};
     if (fault == Fault::IccFlag)
         init.dwICC |= kDesktopOnlyIccFlag;
+    if (fault == Fault::IccDocumented)
+        init.dwICC |= kDocumentedIccFlags;
     return ::InitCommonControlsEx(&init);
 }
 
@@ -130,6 +190,7 @@ bool LoadsItsString(HINSTANCE hInstance, Fault fault) {
 
 bool MakesItsFrame(HINSTANCE hInstance, Fault fault) {
     WNDCLASSW frameClass = {};
+    frameClass.style = fault == Fault::ClassDocumented ? CS_GLOBALCLASS | CS_IME : 0;
     frameClass.lpfnWndProc = fault == Fault::DesktopCallback ? ProbeDesktopWindowProc : WindowProc;
     frameClass.hInstance = hInstance;
     frameClass.hbrBackground =
@@ -190,12 +251,17 @@ bool RunsItsSheet(HINSTANCE hInstance, Fault fault) {
         pages[n] = {sizeof(SheetPage), 0,       hInstance, MAKEINTRESOURCEW(kPageTemplate),
                     nullptr,           nullptr, PageProc,  n,
                     nullptr,           nullptr};
+    if (fault == Fault::PageDocumented) {
+        pages[0].dwFlags = PSP_USEHICON | PSP_RTLREADING;
+        pages[1].dwFlags = PSP_USEICONID;
+        pages[1].pszIcon = MAKEINTRESOURCEW(kPageTemplate);
+    }
     SheetHeader header = {sizeof header,
                           PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK,
                           g_hFrame,
                           hInstance,
                           nullptr,
-                          kSheetCaption,
+                          L"Untitled",
                           2,
                           0,
                           pages,
@@ -203,15 +269,42 @@ bool RunsItsSheet(HINSTANCE hInstance, Fault fault) {
     if (fault == Fault::Sheet52)
         header.dwSize = kDesktopSheetHeaderBytes;
     ::PropertySheetW(reinterpret_cast<LPCPROPSHEETHEADERW>(&header));
-    return g_seen.bSheetInitialized && g_seen.bSheetFound && g_seen.nPagesInitialized == 1 &&
-           !g_seen.bNonClientMessage;
+    return g_seen.bSheetInitialized && g_seen.bVersionAsked && g_seen.bSheetFound &&
+           g_seen.nPagesInitialized == 1 && !g_seen.bNonClientMessage;
+}
+
+UINT MessageBoxType(Fault fault) {
+    switch (fault) {
+    case Fault::MessageBoxButtons:
+        return kUndefinedButtons;
+    case Fault::MessageBoxIcon:
+        return kUndefinedIcon;
+    case Fault::MessageBoxDocumented:
+        return MB_RTLREADING;
+    default:
+        return MB_OK | MB_ICONASTERISK;
+    }
+}
+
+bool ShowsAMessageBox(Fault fault) {
+    ::SetTimer(nullptr, kCloseTimer, 100, CloseMessageBox);
+    return ::MessageBoxW(g_hFrame, L"Probe", kBoxCaption, MessageBoxType(fault)) == IDOK;
+}
+
+bool AsksItsFrame(Fault fault) {
+    DWORD_PTR dwResult = 1;
+    const UINT uFlags = fault == Fault::SendTimeoutFlags ? SMTO_ABORTIFHUNG : SMTO_NORMAL;
+    return SendMessageTimeout(g_hFrame, WM_NULL, 0, 0, uFlags, 1000, &dwResult) && dwResult == 0;
 }
 
 } // namespace
 
 extern "C" int WINAPI ProbeEntry(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCommandLine, int) {
     const Fault fault = FaultNamed(pszCommandLine);
-    if (::GetModuleHandleW(nullptr) != hInstance)
+    // GetModuleHandleW is bound by ordinal: a wrong binding fails here. The handheld places the
+    // program at 0x10000.
+    if (::GetModuleHandleW(nullptr) != hInstance ||
+        reinterpret_cast<DWORD_PTR>(hInstance) != 0x10000)
         return 10;
     if (!StartControls(fault))
         return 11;
@@ -232,6 +325,10 @@ extern "C" int WINAPI ProbeEntry(HINSTANCE hInstance, HINSTANCE, LPWSTR pszComma
         return 18;
     if (!RunsItsSheet(hInstance, fault))
         return 19;
+    if (!AsksItsFrame(fault))
+        return 20;
+    if (!ShowsAMessageBox(fault))
+        return 21;
     ::DestroyWindow(g_hFrame);
     return 0;
 }
