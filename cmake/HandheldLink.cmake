@@ -25,9 +25,10 @@ function(handheld_import_libraries target dir)
 endfunction()
 
 # handheld_entry(TARGET ENTRY): no C runtime; the handheld calls ENTRY with the arguments of
-# wWinMain, and runs programs of its own subsystem and version.
+# wWinMain, and runs programs of its own subsystem and version. No time of the link in the
+# headers: one commit links the same bytes.
 function(handheld_entry target entry)
-  target_link_options(${target} PRIVATE -nostdlib -Wl,-e,_${entry}
+  target_link_options(${target} PRIVATE -nostdlib -Wl,-e,_${entry} -Wl,--no-insert-timestamp
                       -Wl,--subsystem,wince:${HANDHELD_SYSTEM_MAJOR}.${HANDHELD_SYSTEM_MINOR}
                       -Wl,--major-os-version,${HANDHELD_SYSTEM_MAJOR}
                       -Wl,--minor-os-version,${HANDHELD_SYSTEM_MINOR})
