@@ -18,7 +18,7 @@ rm -rf "$WINEPREFIX"
 wine_prepare_prefix >/dev/null
 trap 'wineserver -w' EXIT
 
-"$project/scripts/handheld-install.sh" "$WINE_BUILD_DIR/handheld/muntara.cab"
+"$project/scripts/handheld-install.sh" "$WINE_BUILD_DIR/handheld/muntara.586.cab"
 program=$(handheld_program_path '\Windows\Programs\Muntara Audio.lnk')
 echo "# the shortcut starts $program"
 
