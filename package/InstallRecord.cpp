@@ -3,6 +3,9 @@
 #include "package/ControlFile.h"
 #include "package/InstallPlan.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace package {
 
 namespace {
@@ -18,6 +21,15 @@ std::vector<std::string> Fields(const std::string& strLine) {
     }
     fields.push_back(strLine.substr(nStart));
     return fields;
+}
+
+// Whether two names are the same to the handheld, whose registry keys and files ignore case.
+bool SameName(const std::string& strFirst, const std::string& strSecond) {
+    return std::equal(strFirst.begin(), strFirst.end(), strSecond.begin(), strSecond.end(),
+                      [](char chFirst, char chSecond) {
+                          return std::tolower(static_cast<unsigned char>(chFirst)) ==
+                                 std::tolower(static_cast<unsigned char>(chSecond));
+                      });
 }
 
 std::string KeyFields(const RecordedKey& key) {
@@ -102,11 +114,11 @@ bool ReadUnloadFile(const std::string& strText, const std::string& strName, Inst
         nStart = nEnd + 1;
         ++nLine;
         if (nLine == 1) {
-            if (fields.size() != 2 || fields[0] != "package" || fields[1] != strName) {
+            if (fields.size() != 2 || fields[0] != "package" || !SameName(fields[1], strName)) {
                 strError = "it does not begin with the package's name, \"" + strName + "\"";
                 return false;
             }
-            record.strName = strName;
+            record.strName = fields[1];
         } else if (!ReadLine(fields, record)) {
             strError = Format("line %zu is not an entry of it", nLine);
             return false;

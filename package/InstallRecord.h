@@ -48,9 +48,9 @@ std::string UnloadFilePath(const std::string& strName);
 
 std::string WriteUnloadFile(const InstallRecord& record);
 
-// The record of the unload file strText, for the package strName; false, with strError saying
-// what is wrong, when a line is not an entry, a path is not a handheld path or the file names
-// another package.
+// The record of the unload file strText, for the package strName in any case (the record keeps
+// the name as the file spells it); false, with strError saying what is wrong, when a line is not
+// an entry, a path is not a handheld path or the file names another package.
 bool ReadUnloadFile(const std::string& strText, const std::string& strName, InstallRecord& record,
                     std::string& strError);
 
