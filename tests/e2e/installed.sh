@@ -90,7 +90,8 @@ status=0
 output=$("$install" --remove "$package" 2>&1) || status=$?
 rm "$mark"
 wait "$running" || fail "the program after the upgrade"
-[ "$status" -eq 1 ] && grep -qF "is in use: close the program first; nothing was removed" <<<"$output" ||
+[ "$status" -eq 1 ] &&
+    grep -qF "is in use: close the program first; nothing was removed" <<<"$output" ||
     fail "removing the running program: $status: $output"
 echo "# removing it while it runs is refused"
 
