@@ -26,9 +26,11 @@ endfunction()
 
 # handheld_entry(TARGET ENTRY): no C runtime; the handheld calls ENTRY with the arguments of
 # wWinMain, and runs programs of its own subsystem and version, with at most 1 MB of stack for a
-# thread (the linker's own default is 2 MB).
+# thread (the linker's own default is 2 MB). No time of the link in the headers: one commit links
+# the same bytes.
 function(handheld_entry target entry)
   target_link_options(${target} PRIVATE -nostdlib -Wl,-e,_${entry} -Wl,--stack,0x100000
+                      -Wl,--no-insert-timestamp
                       -Wl,--subsystem,wince:${HANDHELD_SYSTEM_MAJOR}.${HANDHELD_SYSTEM_MINOR}
                       -Wl,--major-os-version,${HANDHELD_SYSTEM_MAJOR}
                       -Wl,--minor-os-version,${HANDHELD_SYSTEM_MINOR})

@@ -9,10 +9,15 @@
 //     of the system the package needs.
 //   muntara-cabwriter cabinet CAB PARTS
 //     puts the files of PARTS into the cabinet CAB with gcab, in the order the format asks for.
+//     The cabinet records each file's time: with SOURCE_DATE_EPOCH set (seconds since 1970, as
+//     the build gives the commit's time), each file takes that time, so that the same files
+//     make the same cabinet, byte for byte.
 
 #include "package/InstallPlan.h"
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -190,12 +195,15 @@ private:
         return path;
     }
 
-    // A handheld path of the table: a standard folder "%CEn%", then the parts below it.
+    // A handheld path of the table: a standard folder "%CEn%" (nFolder n) or the package's own
+    // "%InstallDir%" (nFolder 0), then the parts below it.
     bool StandardPath(const std::string& strPath, int& nFolder, std::vector<std::string>& parts) {
         parts = Split(strPath, '\\');
         nFolder = StandardFolder(parts[0]);
-        if (nFolder == 0 || parts.size() < 2)
-            return Fail("\"" + strPath + "\" is not %CEn% followed by a path below it");
+        if ((nFolder == 0 && parts[0] != kInstallDir) || parts.size() < 2)
+            return Fail("\"" + strPath +
+                        "\" is not %CEn% or %InstallDir% followed by a path "
+                        "below it");
         return true;
     }
 
@@ -370,6 +378,25 @@ int WriteParts(const std::vector<std::string>& args) {
     return 0;
 }
 
+// Gives each file of the cabinet the time SOURCE_DATE_EPOCH says, when it is set, and the same
+// permissions (gcab records a file's time and whether it is read-only).
+bool SetSourceDate(const std::vector<std::pair<int, std::string>>& files) {
+    const char* const pszEpoch = std::getenv("SOURCE_DATE_EPOCH");
+    unsigned long nEpoch = 0;
+    if (!pszEpoch)
+        return true;
+    if (!ParseNumber(pszEpoch, 0xFFFFFFFF, nEpoch))
+        return false;
+    timespec times[2] = {};
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(nEpoch);
+    for (const auto& file : files) {
+        if (::chmod(file.second.c_str(), 0644) != 0 ||
+            ::utimensat(AT_FDCWD, file.second.c_str(), times, 0) != 0)
+            return false;
+    }
+    return true;
+}
+
 // The number in a cabinet file's name, or -1.
 int FileNumber(const std::string& strName) {
     unsigned long nNumber = 0;
@@ -402,6 +429,9 @@ int WriteCabinet(const std::vector<std::string>& args) {
             return first.first == 0;
         return first.first > second.first;
     });
+    if (!SetSourceDate(files))
+        return Failed("cannot give the files of " + parts.string() +
+                      " the time SOURCE_DATE_EPOCH says (seconds since 1970)");
     std::vector<std::string> command = {"gcab", "--create", "--nopath", cabinet.string()};
     for (const auto& file : files)
         command.push_back(file.second);

@@ -50,8 +50,9 @@ constexpr const char* kSectionNames[kSectionCount] = {"STRINGS",  "DIRS",    "FI
 //   REGHIVES  id, root (HiveRoot), 0, length, a key path: string ids, then 0
 //   REGKEYS   id, hive id, substitution (1: %CEn% in the data stands for its folder), type and
 //             flags (32 bits), length, the value's name with its zero, then its data
-//   LINKS     id, 0, base folder (n of %CEn%; 0 the package's own folder), target id, target
-//             kind (LinkTarget), length, the shortcut's path below the base: string ids, then 0
+//   LINKS     id, 0, base folder (n of %CEn%; 0 the package's own folder), target id (a folder's
+//             0: the package's own), target kind (LinkTarget), length, the shortcut's path below
+//             the base: string ids, then 0
 constexpr size_t kFixedBytes[kSectionCount] = {4, 4, 12, 8, 12, 12};
 
 // FILES flags.
@@ -77,6 +78,11 @@ constexpr const char* kHiveRootNames[] = {nullptr, "HKCR", "HKCU", "HKLM", "HKU"
 
 enum LinkTarget : uint16_t { kLinkToFolder = 0, kLinkToFile = 1 };
 
+// A path of DIRS may begin with "%InstallDir%": the package's own folder, which the handheld's
+// installer takes as "\Program Files\" and the package's name unless the person chooses another.
+// LINKS name that folder by the base folder 0.
+constexpr char kInstallDir[] = "%InstallDir%";
+
 // A path of DIRS or LINKS may begin with "%CEn%", n 1..17: one of the handheld's standard folders.
 // These are a handheld's with the system's standard shell; other shells name some otherwise.
 constexpr int kStandardFolderCount = 17;
@@ -101,17 +107,22 @@ constexpr const char* kStandardFolders[kStandardFolderCount + 1] = {
     "\\Windows\\Favorites",
 };
 
-// The processor values of the header; 0 for a package that runs on any.
+// The processor values of the header; 0 for a package that runs on any. The handheld's installer
+// takes a package whose value is 0 or the one its kernel reports; an x86 kernel reports 486, 586 or
+// 686 from the CPU's family (4, 5, 6 and later), so a program for every x86 from the Pentium on
+// ships as two packages, 586 and 686.
 struct Processor {
     uint32_t nValue;
     const char* pszName;
 };
 constexpr Processor kProcessors[] = {
-    {0, "any processor"},   {103, "SHx SH3"},        {104, "SHx SH4"},       {386, "Intel 386"},
-    {486, "Intel 486"},     {586, "Intel Pentium"},  {601, "PowerPC 601"},   {603, "PowerPC 603"},
-    {604, "PowerPC 604"},   {620, "PowerPC 620"},    {821, "Motorola 821"},  {1824, "ARM 720"},
-    {2080, "ARM 820"},      {2336, "ARM 920"},       {2577, "StrongARM"},    {4000, "MIPS R4000"},
-    {10003, "Hitachi SH3"}, {10004, "Hitachi SH3E"}, {10005, "Hitachi SH4"}, {21064, "Alpha 21064"},
+    {0, "any processor"},      {103, "SHx SH3"},       {104, "SHx SH4"},
+    {386, "Intel 386"},        {486, "Intel 486"},     {586, "Intel Pentium"},
+    {686, "Intel Pentium II"}, {601, "PowerPC 601"},   {603, "PowerPC 603"},
+    {604, "PowerPC 604"},      {620, "PowerPC 620"},   {821, "Motorola 821"},
+    {1824, "ARM 720"},         {2080, "ARM 820"},      {2336, "ARM 920"},
+    {2577, "StrongARM"},       {4000, "MIPS R4000"},   {10003, "Hitachi SH3"},
+    {10004, "Hitachi SH3E"},   {10005, "Hitachi SH4"}, {21064, "Alpha 21064"},
     {70001, "ARM 7TDMI"},
 };
 

@@ -37,6 +37,11 @@ public:
         : m_control(control), m_plan(plan), m_strError(strError) {}
 
     bool Plan() {
+        if (!IsPathPart(m_control.strAppName))
+            return Fail("the package's name \"" + m_control.strAppName +
+                        "\" cannot name its folder in \\Program Files");
+        m_plan.strName = PackageName(m_control);
+        m_plan.strFolder = std::string(kStandardFolders[1]) + "\\" + m_control.strAppName;
         if (!UniqueIds(m_control.strings, kStrings, m_strError) ||
             !UniqueIds(m_control.dirs, kDirs, m_strError) ||
             !UniqueIds(m_control.files, kFiles, m_strError) ||
@@ -102,7 +107,10 @@ private:
         if (!PathParts(pDir->path, strDir, parts))
             return false;
         std::string strBase;
-        if (!parts.empty() && StandardFolder(parts.front()) != 0) {
+        if (!parts.empty() && parts.front() == kInstallDir) {
+            strBase = m_plan.strFolder;
+            parts.erase(parts.begin());
+        } else if (!parts.empty() && StandardFolder(parts.front()) != 0) {
             strBase = kStandardFolders[StandardFolder(parts.front())];
             parts.erase(parts.begin());
         }
@@ -148,9 +156,9 @@ private:
 
     bool PlanShortcut(const LinkEntry& link) {
         const std::string strWhat = Format("LINKS entry %u", link.nId);
-        if (link.nBaseFolder == 0 || link.nBaseFolder > kStandardFolderCount)
-            return Fail(Format("%s: its base folder %u is not one of the standard folders "
-                               "%%CE1%% to %%CE%d%%",
+        if (link.nBaseFolder > kStandardFolderCount)
+            return Fail(Format("%s: its base folder %u is neither the package's own (0) nor one of "
+                               "the standard folders %%CE1%% to %%CE%d%%",
                                strWhat.c_str(), link.nBaseFolder, kStandardFolderCount));
         std::vector<std::string> parts;
         if (!PathParts(link.path, strWhat, parts))
@@ -158,7 +166,9 @@ private:
         if (parts.empty())
             return Fail(strWhat + ": its path names no shortcut");
         PlannedShortcut shortcut;
-        if (!JoinPath(kStandardFolders[link.nBaseFolder], parts, strWhat, shortcut.strPath))
+        const std::string strBase =
+            link.nBaseFolder == 0 ? m_plan.strFolder : kStandardFolders[link.nBaseFolder];
+        if (!JoinPath(strBase, parts, strWhat, shortcut.strPath))
             return false;
         const std::string strSuffix = ".lnk";
         if (shortcut.strPath.size() < strSuffix.size() ||
@@ -174,9 +184,8 @@ private:
                 return false;
         } else if (link.nTargetKind == kLinkToFolder) {
             if (link.nTargetId == 0)
-                return Fail(strWhat + ": its target is the package's own folder, which the "
-                                      "control file does not name");
-            if (!FolderPath(link.nTargetId, strWhat, shortcut.strTarget))
+                shortcut.strTarget = m_plan.strFolder;
+            else if (!FolderPath(link.nTargetId, strWhat, shortcut.strTarget))
                 return false;
         } else {
             return Fail(Format("%s: its target kind %u is neither a file (1) nor a folder (0)",
@@ -320,6 +329,11 @@ bool CheckHandheld(const ControlFile& control, const Handheld& handheld, std::st
 bool PlanInstall(const ControlFile& control, InstallPlan& plan, std::string& strError) {
     plan = InstallPlan();
     return Planner(control, plan, strError).Plan();
+}
+
+std::string PackageName(const ControlFile& control) {
+    return control.strProvider.empty() ? control.strAppName
+                                       : control.strProvider + " " + control.strAppName;
 }
 
 bool IsPathPart(const std::string& strName) {

@@ -39,6 +39,8 @@ struct PlannedValue {
 };
 
 struct InstallPlan {
+    std::string strName;              // as the handheld's list of programs shows it
+    std::string strFolder;            // the package's own folder, %InstallDir%
     std::vector<std::string> folders; // each folder to make, a parent before its children
     std::vector<PlannedFile> files;
     std::vector<PlannedShortcut> shortcuts;
@@ -53,6 +55,10 @@ bool CheckHandheld(const ControlFile& control, const Handheld& handheld, std::st
 // The plan of the control file, or false with a message when an id names no entry, a path would
 // leave the handheld's file system or is no path, or a value's data does not fit its type.
 bool PlanInstall(const ControlFile& control, InstallPlan& plan, std::string& strError);
+
+// The name the handheld's installer records a package under, and its list of programs shows:
+// "<provider> <appname>", or the application's name alone without a provider.
+std::string PackageName(const ControlFile& control);
 
 // One part of a handheld path: the name of a file or folder, which cannot lead elsewhere ("."
 // or ".."), hold a separator, or hold a character the file system refuses.

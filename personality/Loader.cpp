@@ -37,6 +37,9 @@ using Entry = int(WINAPI*)(HINSTANCE, HINSTANCE, LPWSTR, int);
 struct FileImage {
     std::unique_ptr<BYTE[]> pBytes;
     DWORD cbBytes = 0;
+    // Open while the program runs, as the handheld's loader keeps it to page the code in: the
+    // file cannot be deleted or replaced meanwhile.
+    UniqueHandle hFile;
 };
 
 bool Refuse(const char* pszWhy, const char* pszDetail = "") {
@@ -45,8 +48,9 @@ bool Refuse(const char* pszWhy, const char* pszDetail = "") {
 }
 
 bool ReadProgram(LPCWSTR pszPath, FileImage& file) {
-    const UniqueHandle hFile(
+    file.hFile.Reset(
         ::CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle& hFile = file.hFile;
     const DWORD cbFile = hFile ? ::GetFileSize(hFile.Get(), nullptr) : INVALID_FILE_SIZE;
     if (cbFile == INVALID_FILE_SIZE || cbFile > kMaxFileBytes)
         return Refuse("the program cannot be read");

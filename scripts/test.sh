@@ -48,13 +48,16 @@ build_clang() { scripts/build.sh clang; }
 
 # The program for the handheld (build-handheld/): built, checked against the handheld's API,
 # calling convention and processor as it links, and within its budget; and its installation
-# cabinet, with what cabextract lists of it.
+# cabinets, with what cabextract lists of each.
 build_handheld() {
     scripts/build.sh handheld
     check_stripped_size build-handheld/bin/muntara.exe i686-w64-mingw32-strip \
         "$handheld_size_budget" "the handheld's muntara.exe"
-    echo "# muntara.cab: $(stat -c %s build-handheld/muntara.cab) bytes"
-    cabextract -l build-handheld/muntara.cab | sed -n 's/^\( *[0-9]* |.*\)/#   \1/p'
+    local cabinet
+    for cabinet in build-handheld/muntara.*.cab; do
+        echo "# ${cabinet##*/}: $(stat -c %s "$cabinet") bytes"
+        cabextract -l "$cabinet" | sed -n 's/^\( *[0-9]* |.*\)/#   \1/p'
+    done
 }
 
 # Every tier, or what the arguments select.

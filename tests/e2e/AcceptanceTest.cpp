@@ -3,6 +3,7 @@
 #include "harness/AppFixture.h"
 #include "harness/Contract.h"
 #include "harness/Wait.h"
+#include "platform/Handle.h"
 
 #include <utility>
 
@@ -110,6 +111,35 @@ TEST_F(AcceptanceTest, ASittingAcrossBothPagesEndsInTheLogAndRegistryItMust) {
     Close(true);
     EXPECT_EQ(SetMessages().size(), m_expected.size());
     EXPECT_EQ(Stored(), expected);
+}
+
+// After the sitting, a newer version of the program installed over it and started from its
+// shortcut (tests/e2e/installed.sh): the sitting's own modes and levels, as it left them. While
+// the program runs, the file MUNTARA_RUNNING_MARK says so, until the script takes it away.
+class AfterUpgradeTest : public AcceptanceTest {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(AfterUpgradeTest, DISABLED_TheSittingsModesAndLevelsAreKept) {
+    Start();
+    std::vector<std::wstring> names(kBuiltInNames, kBuiltInNames + kBuiltInCount);
+    names.insert(names.end(), {L"Voice", L"Night"});
+    EXPECT_EQ(ComboTexts(App(), kModeList), names);
+    EXPECT_EQ(App().ComboSelection(kModeList), 7);
+    EXPECT_EQ(Sliders(), (BandLevels{8, 8, 8, 1, 8}));
+    WCHAR szMark[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(L"MUNTARA_RUNNING_MARK", szMark, MAX_PATH) != 0) {
+        {
+            const platform::UniqueHandle mark(::CreateFileW(
+                szMark, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_NE(mark.Get(), INVALID_HANDLE_VALUE);
+        }
+        EXPECT_TRUE(WaitUntil(
+            [&] { return ::GetFileAttributesW(szMark) == INVALID_FILE_ATTRIBUTES; }, 60000));
+    }
+    Close(true);
+    EXPECT_TRUE(SetMessages().empty()) << "a start sends no stored setting";
 }
 
 } // namespace
