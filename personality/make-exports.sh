@@ -23,7 +23,8 @@ awk -v def="$def" -v forwards="$forwards" -v library="$library" '
     /^#/ || NF == 0 { next }
     NF != 3 { printf "%s: line %d: want NAME WORDS TO\n", FILENAME, FNR > "/dev/stderr"; bad = 1; next }
     $3 == "own" { print "    " $1 "=Handheld" $1 > def; next }
-    $3 == "personality" { print "    " $1 > def; next }
+    # By ordinal alone, numbered from 60001: the handheld has no such names.
+    $3 == "personality" { print "    " $1 " @" 60000 + ++personal " NONAME" > def; next }
     $3 != "wine" || $2 !~ /^[0-9]+$/ {
         printf "%s: line %d: a forward has a word count and goes to wine\n", FILENAME, FNR > "/dev/stderr"
         bad = 1; next
