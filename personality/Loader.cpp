@@ -1,11 +1,13 @@
 // The handheld's loader, as a desktop program: handheld-loader PROGRAM [ARGUMENTS]
+//                                           handheld-loader --reset
 //
 // Maps a program built for the handheld (32-bit x86, subsystem Windows CE), moves it when its
 // base is taken, binds its imports to the personality's COREDLL.dll and COMMCTRL.dll beside this
 // loader (and refuses any other library), and calls its entry as the handheld does: the C
 // convention, with the image's instance, 0, the command line and SW_SHOW. The process ends when the
 // entry returns, whatever other threads still run, with the entry's value; or with 86 when the
-// program returned 0 but broke one of the handheld's contracts.
+// program returned 0 but broke one of the handheld's contracts. With --reset the handheld resets
+// instead: its registry comes back as last flushed.
 #include "personality/Personality.h"
 #include "platform/Handle.h"
 
@@ -254,9 +256,13 @@ void MakeHandheldKeys() {
 
 int main() {
     const LPWSTR pszArguments = ArgumentsAfterFirst(::GetCommandLineW());
+    if (std::wcscmp(pszArguments, L"--reset") == 0) {
+        PersonalityReset();
+        return 0;
+    }
     WCHAR szProgram[MAX_PATH];
     if (!ProgramPath(pszArguments, szProgram)) {
-        const char szUsage[] = "usage: handheld-loader PROGRAM [ARGUMENTS]\n";
+        const char szUsage[] = "usage: handheld-loader PROGRAM [ARGUMENTS] | --reset\n";
         DWORD dwWritten = 0;
         ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), szUsage, sizeof szUsage - 1, &dwWritten,
                     nullptr);

@@ -45,6 +45,9 @@ PERSONALITY_API void __cdecl PersonalityViolation(const char* pszCall, const cha
     __attribute__((format(printf, 2, 3)));
 
 PERSONALITY_API int __cdecl PersonalityViolations();
+
+// A reset of the handheld: its registry comes back as the last RegFlushKey stored it.
+PERSONALITY_API void __cdecl PersonalityReset();
 }
 
 namespace personality {
