@@ -8,6 +8,7 @@
 //   string-zero-length a string loaded with the desktop's zero-length form
 //   menu-on-top-level  its top-level window has a menu
 //   icc-flag           a common-controls flag the handheld lacks
+//   message-box-text   a message box's text read through the box's controls
 //
 // It returns 0 when every call did what the handheld's does, else the number of the first
 // that did not.
@@ -43,7 +44,15 @@ using SheetHeader = platform::HandheldSheetHeader;
 using SheetPage = platform::HandheldSheetPage;
 constexpr DWORD kDesktopSheetHeaderBytes = 52;
 
-enum class Fault { None, DesktopCallback, Sheet52, StringZeroLength, MenuOnTopLevel, IccFlag };
+enum class Fault {
+    None,
+    DesktopCallback,
+    Sheet52,
+    StringZeroLength,
+    MenuOnTopLevel,
+    IccFlag,
+    MessageBoxText
+};
 
 struct Seen {
     int nWindowMessages = 0;
@@ -66,7 +75,8 @@ Fault FaultNamed(LPCWSTR pszName) {
                   {L"sheet-52", Fault::Sheet52},
                   {L"string-zero-length", Fault::StringZeroLength},
                   {L"menu-on-top-level", Fault::MenuOnTopLevel},
-                  {L"icc-flag", Fault::IccFlag}};
+                  {L"icc-flag", Fault::IccFlag},
+                  {L"message-box-text", Fault::MessageBoxText}};
     for (const auto& entry : faults)
         if (Same(pszName, entry.pszName))
             return entry.fault;
@@ -207,6 +217,25 @@ bool RunsItsSheet(HINSTANCE hInstance, Fault fault) {
            !g_seen.bNonClientMessage;
 }
 
+constexpr WCHAR kBoxCaption[] = L"Probe box";
+constexpr UINT_PTR kBoxTimer = 1;
+constexpr int kDesktopMessageBoxTextID = 0xFFFF;
+
+// Reads the open box's text where a desktop's message box shows it, then closes the box.
+void CALLBACK ReadBoxText(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND hBox = ::FindWindowW(nullptr, kBoxCaption);
+    if (!hBox)
+        return;
+    WCHAR szText[16];
+    ::GetDlgItemTextW(hBox, kDesktopMessageBoxTextID, szText, 16);
+    ::PostMessageW(hBox, WM_CLOSE, 0, 0);
+}
+
+void ReadsAMessageBox() {
+    ::SetTimer(g_hFrame, kBoxTimer, 100, ReadBoxText);
+    ::MessageBoxW(g_hFrame, L"Probe", kBoxCaption, MB_OK);
+}
+
 } // namespace
 
 extern "C" int WINAPI ProbeEntry(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCommandLine, int) {
@@ -232,6 +261,8 @@ extern "C" int WINAPI ProbeEntry(HINSTANCE hInstance, HINSTANCE, LPWSTR pszComma
         return 18;
     if (!RunsItsSheet(hInstance, fault))
         return 19;
+    if (fault == Fault::MessageBoxText)
+        ReadsAMessageBox();
     ::DestroyWindow(g_hFrame);
     return 0;
 }

@@ -63,6 +63,7 @@ TEST(PersonalityTest, ReportsExactlyThePlantedFault) {
         {L"string-zero-length", "handheld: LoadStringW: string 1 with a buffer of 0 characters"},
         {L"menu-on-top-level", "handheld: CreateWindowExW: hMenu "},
         {L"icc-flag", "handheld: InitCommonControlsEx: dwICC 0x400c"},
+        {L"message-box-text", "handheld: GetDlgItemTextW: control 65535 of a message box"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message()
