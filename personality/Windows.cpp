@@ -264,6 +264,17 @@ LRESULT __cdecl HandheldSendDlgItemMessageW(HWND hDlg, int nID, UINT message, WP
     return ::SendDlgItemMessageW(hDlg, nID, message, wParam, lParam);
 }
 
+// The handheld's KEYEVENTF_SILENT, a key without its click, is a desktop's KEYEVENTF_UNICODE: a
+// desktop clicks no key, so it is taken off.
+void __cdecl Handheldkeybd_event(BYTE bVk, BYTE bScan, DWORD dwFlags, ULONG_PTR dwExtraInfo) {
+    constexpr DWORD kSilent = 4;
+    constexpr DWORD kDesktopFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
+    if (dwFlags & ~(kDesktopFlags | kSilent))
+        PersonalityViolation("keybd_event", "dwFlags 0x%lx: the handheld has no 0x%lx", dwFlags,
+                             dwFlags & ~(kDesktopFlags | kSilent));
+    ::keybd_event(bVk, bScan, dwFlags & kDesktopFlags, dwExtraInfo);
+}
+
 // The handheld's name has no W: it has its wide calls only.
 LRESULT __cdecl HandheldSendMessageTimeout(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT uFlags, UINT uTimeoutMs, PDWORD_PTR pdwResult) {

@@ -92,6 +92,9 @@ void CPP_Equalizer::ClosePrompt() {
         return; // none, or more than one that could be it
     ::SetForegroundWindow(search.hFound);
     ::Sleep(kForegroundWaitMs);
-    if (::GetForegroundWindow() == search.hFound)
-        ::keybd_event(VK_RETURN, 0, platform::kSilentKeyEvent, 0);
+    if (::GetForegroundWindow() != search.hFound)
+        return;
+    // Pressed and released: a key left down would stay down for every window after the prompt.
+    ::keybd_event(VK_RETURN, 0, platform::kSilentKeyEvent, 0);
+    ::keybd_event(VK_RETURN, 0, platform::kSilentKeyEvent | KEYEVENTF_KEYUP, 0);
 }
