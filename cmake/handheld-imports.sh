@@ -1,32 +1,34 @@
 #!/usr/bin/env bash
-# Makes the handheld program's import libraries from the handheld's API list, and fails, naming
+# Makes the handheld program's import libraries from the handheld's API lists, and fails, naming
 # each, on a call of the program's objects that the handheld does not export, and on a symbol
 # that carries a desktop's stdcall decoration.
 #
-#   handheld-imports.sh LIST NM DLLTOOL LIBGCC OUTDIR OBJECT_OR_ARCHIVE...
+#   handheld-imports.sh COREDLL_LIST LIST NM DLLTOOL LIBGCC OUTDIR OBJECT_OR_ARCHIVE...
+#
+# COREDLL_LIST is COREDLL.dll's exports ("NAME<TAB>COMPONENTS" a line, platform/coredll-exports.txt),
+# LIST the rest of the API (platform/handheld-api.txt): COMMCTRL.dll's exports and the names the
+# handheld's headers define inline.
 #
 # A call of the objects is an import slot (__imp__Name) or a direct call of a C library function
 # (_name) that none of the objects defines, nor the compiler's own helpers (LIBGCC: 64-bit division,
 # the stack probe), nor the link itself (the table of static constructors). Names the handheld's
 # headers define inline must be defined by the objects themselves (platform/HandheldInline.cpp).
-# The list says which names exist, not which library exports them: the common controls' families
-# below are COMMCTRL.dll's, the rest COREDLL.dll's. The handheld's calls and callbacks leave their
+# The handheld's calls and callbacks leave their
 # arguments to the caller (its headers define __stdcall as __cdecl), so no name carries the byte
 # count of its arguments (Name@N): one that does was built for a desktop's convention, and the
 # call or callback would leave the stack unbalanced. The import libraries hold the plain names.
 set -euo pipefail
 
-list=$1 nm=$2 dlltool=$3 libgcc=$4 outdir=$5
-shift 5
-
-commctrl_families='^(ImageList_|CommandBar_|CommandBands_|DPA_|DSA_|Str_SetPtrW$|CreatePropertySheetPageW$|DestroyPropertySheetPage$|PropertySheetW$|CreateStatusWindowW$|DrawStatusTextW$|CreateToolbar$|CreateToolbarEx$|CreateUpDownControl$|InitCommonControls$|InitCommonControlsEx$)'
+coredll_list=$1 list=$2 nm=$3 dlltool=$4 libgcc=$5 outdir=$6
+shift 6
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-awk '/^# exported/ {s = "e"; next} /^# defined inline/ {s = "i"; next} /^#/ || NF == 0 {next}
-     s == "e" {print > "'"$work"'/exported"} s == "i" {print > "'"$work"'/inline"}' "$list"
-sort -u -o "$work/exported" "$work/exported"
+awk -F'\t' '!/^#/ && NF {print $1}' "$coredll_list" | sort -u >"$work/coredll"
+awk '/^# COMMCTRL.dll/ {s = "c"; next} /^# defined inline/ {s = "i"; next} /^#/ || NF == 0 {next}
+     s == "c" {print > "'"$work"'/commctrl"} s == "i" {print > "'"$work"'/inline"}' "$list"
+sort -u -o "$work/commctrl" "$work/commctrl"
 sort -u -o "$work/inline" "$work/inline"
 
 # "FILE: SYMBOL" for each undefined symbol, and every defined symbol.
@@ -57,13 +59,13 @@ while read -r file symbol; do
     if grep -qx -- "$name" "$work/inline"; then
         echo "handheld API: $name is defined inline by the handheld's headers, and nothing here defines it (${file##*/})" >&2
         missing=1
-    elif ! grep -qx -- "$name" "$work/exported"; then
-        echo "handheld API: $name is not on the handheld (${file##*/})" >&2
-        missing=1
-    elif [[ $name =~ $commctrl_families ]]; then
+    elif grep -qx -- "$name" "$work/coredll"; then
+        echo "$name" >>"$work/COREDLL.def.body"
+    elif grep -qx -- "$name" "$work/commctrl"; then
         echo "$name" >>"$work/COMMCTRL.def.body"
     else
-        echo "$name" >>"$work/COREDLL.def.body"
+        echo "handheld API: $name is not on the handheld (${file##*/})" >&2
+        missing=1
     fi
 done <"$work/calls"
 [ "$missing" = 0 ] || exit 1

@@ -1,4 +1,5 @@
 // The handheld's loader, as a desktop program: handheld-loader PROGRAM [ARGUMENTS]
+//                                           handheld-loader --reset
 //
 // Maps a program built for the handheld (32-bit x86, subsystem Windows CE of a version no newer
 // than the handheld's, not a library) where the handheld places every program, at 0x10000,
@@ -7,7 +8,8 @@
 // thread with the program's stack, at most 1 MB, by the C convention, with the image's instance,
 // 0, the command line and SW_SHOW. The process ends when the entry returns, whatever other
 // threads still run, with the entry's value; or with 86 when the program returned 0 but broke one
-// of the handheld's contracts.
+// of the handheld's contracts. With --reset the handheld resets instead: its registry comes back
+// as last flushed.
 #include "personality/Personality.h"
 #include "platform/Handle.h"
 
@@ -200,6 +202,7 @@ HMODULE LoadHandheldLibrary(const char* pszName) {
 
 // An import by name, or by an ordinal of the library's table (coredll.exports): the handheld's
 // own ordinals are not documented, so a program bound by ordinal is bound to the personality's.
+// The personality's own exports, from kFirstOwnOrdinal, are no handheld's: no program binds them.
 FARPROC BindImport(HMODULE hLibrary, const IMAGE_THUNK_DATA32& name, const Image& image) {
     char szImport[16] = "?";
     const char* pszImport = szImport;
@@ -207,7 +210,8 @@ FARPROC BindImport(HMODULE hLibrary, const IMAGE_THUNK_DATA32& name, const Image
     if (IMAGE_SNAP_BY_ORDINAL32(name.u1.Ordinal)) {
         const WORD wOrdinal = IMAGE_ORDINAL32(name.u1.Ordinal);
         std::snprintf(szImport, sizeof szImport, "ordinal %u", wOrdinal);
-        pfn = ::GetProcAddress(hLibrary, MAKEINTRESOURCEA(wOrdinal));
+        if (wOrdinal < personality::kFirstOwnOrdinal)
+            pfn = ::GetProcAddress(hLibrary, MAKEINTRESOURCEA(wOrdinal));
     } else if (const auto* const pByName =
                    image.At<IMAGE_IMPORT_BY_NAME>(name.u1.AddressOfData, sizeof(WORD) + 1)) {
         pszImport = pByName->Name;
@@ -327,9 +331,13 @@ DWORD WINAPI RunEntry(LPVOID pCall) {
 
 int main() {
     const LPWSTR pszArguments = ArgumentsAfterFirst(::GetCommandLineW());
+    if (std::wcscmp(pszArguments, L"--reset") == 0) {
+        PersonalityReset();
+        return 0;
+    }
     WCHAR szProgram[MAX_PATH];
     if (!ProgramPath(pszArguments, szProgram)) {
-        const char szUsage[] = "usage: handheld-loader PROGRAM [ARGUMENTS]\n";
+        const char szUsage[] = "usage: handheld-loader PROGRAM [ARGUMENTS] | --reset\n";
         DWORD dwWritten = 0;
         ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), szUsage, sizeof szUsage - 1, &dwWritten,
                     nullptr);

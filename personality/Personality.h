@@ -45,6 +45,9 @@ PERSONALITY_API void __cdecl PersonalityViolation(const char* pszCall, const cha
     __attribute__((format(printf, 2, 3)));
 
 PERSONALITY_API int __cdecl PersonalityViolations();
+
+// A reset of the handheld: its registry comes back as the last RegFlushKey stored it.
+PERSONALITY_API void __cdecl PersonalityReset();
 }
 
 namespace personality {
@@ -58,6 +61,10 @@ template <typename Function> Function Callback(Function pfnProgram, PersonalityK
 // The loader's exit code when the program returned 0 but broke a contract, and the code a run
 // ends with when the handheld would have crashed.
 constexpr UINT kViolationExit = 86;
+
+// The first ordinal of the personality's own exports (make-exports.sh), which only its loader and
+// COMMCTRL.dll reach: a program's import by ordinal binds below it, to a handheld name.
+constexpr WORD kFirstOwnOrdinal = 60001;
 
 // The most stack the handheld gives a thread.
 constexpr DWORD kMaxStackBytes = 1024 * 1024;

@@ -1,7 +1,8 @@
 // COREDLL.dll's window manager calls where the handheld differs from a desktop: every function of
 // the program that the window manager calls goes through a checked thunk; its dialogs are of the
 // class "Dialog"; its system colours carry a flag; strings load in its documented forms; and the
-// flags, styles, indices and conversions it lacks are reported.
+// flags, styles, indices and conversions it lacks are reported, as is a program that reaches into
+// a message box's controls, which the handheld documents none of.
 #include "personality/Coredll.h"
 #include "platform/HandheldForms.h"
 
@@ -40,6 +41,40 @@ constexpr DWORD kDialogStylesLacked = DS_ABSALIGN | DS_SYSMODAL | DS_FIXEDSYS | 
 constexpr UINT kLastSysColor = COLOR_INFOBK; // the handheld's last system colour index
 
 bool IsDialog(HWND hWnd) { return ::GetClassLongW(hWnd, GCW_ATOM) == kDesktopDialogAtom; }
+
+// Marks the message box's window as MessageBoxW makes it: the first top-level dialog the call
+// creates on its thread.
+constexpr WCHAR kMessageBoxMark[] = L"HandheldMessageBox";
+thread_local HHOOK t_hMessageBoxHook = nullptr;
+
+bool IsTopLevelDialog(const CREATESTRUCTW& create) {
+    const bool bDialogClass =
+        IS_INTRESOURCE(create.lpszClass)
+            ? reinterpret_cast<ULONG_PTR>(create.lpszClass) == kDesktopDialogAtom
+            : std::wcscmp(create.lpszClass, kDesktopDialogClass) == 0;
+    return bDialogClass && !(create.style & WS_CHILD);
+}
+
+LRESULT CALLBACK MarkMessageBox(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HCBT_CREATEWND &&
+        IsTopLevelDialog(*reinterpret_cast<const CBT_CREATEWNDW*>(lParam)->lpcs)) {
+        ::SetPropW(reinterpret_cast<HWND>(wParam), kMessageBoxMark, reinterpret_cast<HANDLE>(1));
+        ::UnhookWindowsHookEx(t_hMessageBoxHook);
+        t_hMessageBoxHook = nullptr;
+        return 0;
+    }
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+// The handheld's message box is a part an image may replace, and its documentation names none of
+// its controls: a program finds nothing there it can rely on.
+void ReportMessageBoxControl(const char* pszCall, HWND hDlg, int nID) {
+    if (hDlg && ::GetPropW(hDlg, kMessageBoxMark))
+        PersonalityViolation(pszCall,
+                             "control %d of a message box: the handheld documents none of a "
+                             "message box's controls",
+                             nID);
+}
 
 // The indices the handheld's GetWindowLong and SetWindowLong take: five negative ones, and
 // offsets of 4-byte words (a dialog's DWL_* among them).
@@ -226,7 +261,45 @@ int __cdecl HandheldMessageBoxW(HWND hWnd, LPCWSTR pszText, LPCWSTR pszCaption, 
     if (!KnownMessageBoxIcon(uType & kIconMask))
         PersonalityViolation("MessageBoxW", "icon 0x%x: the handheld has no such icon",
                              uType & kIconMask);
-    return ::MessageBoxW(hWnd, pszText, pszCaption, uDesktop);
+    t_hMessageBoxHook =
+        ::SetWindowsHookExW(WH_CBT, MarkMessageBox, nullptr, ::GetCurrentThreadId());
+    const int nResult = ::MessageBoxW(hWnd, pszText, pszCaption, uDesktop);
+    if (t_hMessageBoxHook)
+        ::UnhookWindowsHookEx(t_hMessageBoxHook);
+    t_hMessageBoxHook = nullptr;
+    return nResult;
+}
+
+HWND __cdecl HandheldGetDlgItem(HWND hDlg, int nID) {
+    ReportMessageBoxControl("GetDlgItem", hDlg, nID);
+    return ::GetDlgItem(hDlg, nID);
+}
+
+UINT __cdecl HandheldGetDlgItemTextW(HWND hDlg, int nID, LPWSTR pszText, int cchMax) {
+    ReportMessageBoxControl("GetDlgItemTextW", hDlg, nID);
+    return ::GetDlgItemTextW(hDlg, nID, pszText, cchMax);
+}
+
+BOOL __cdecl HandheldSetDlgItemTextW(HWND hDlg, int nID, LPCWSTR pszText) {
+    ReportMessageBoxControl("SetDlgItemTextW", hDlg, nID);
+    return ::SetDlgItemTextW(hDlg, nID, pszText);
+}
+
+LRESULT __cdecl HandheldSendDlgItemMessageW(HWND hDlg, int nID, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+    ReportMessageBoxControl("SendDlgItemMessageW", hDlg, nID);
+    return ::SendDlgItemMessageW(hDlg, nID, message, wParam, lParam);
+}
+
+// The handheld's KEYEVENTF_SILENT, a key without its click, is a desktop's KEYEVENTF_UNICODE: a
+// desktop clicks no key, so it is taken off.
+void __cdecl Handheldkeybd_event(BYTE bVk, BYTE bScan, DWORD dwFlags, ULONG_PTR dwExtraInfo) {
+    constexpr DWORD kSilent = 4;
+    constexpr DWORD kDesktopFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
+    if (dwFlags & ~(kDesktopFlags | kSilent))
+        PersonalityViolation("keybd_event", "dwFlags 0x%lx: the handheld has no 0x%lx", dwFlags,
+                             dwFlags & ~(kDesktopFlags | kSilent));
+    ::keybd_event(bVk, bScan, dwFlags & kDesktopFlags, dwExtraInfo);
 }
 
 // The handheld's name has no W: it has its wide calls only.

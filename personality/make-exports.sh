@@ -3,10 +3,11 @@
 #
 #   make-exports.sh TABLE LIBRARY OUTDIR
 #
-# writes OUTDIR/LIBRARY.def, which exports each name with its place in the table as its ordinal
-# (the first is 1), and OUTDIR/LIBRARY-forwards.S, which holds
-# a function of the handheld's convention for each "wine" line: it pushes the caller's arguments
-# again and calls Wine's function of that name, which removes that copy itself.
+# writes OUTDIR/LIBRARY.def, which exports each handheld name with its place in the table as its
+# ordinal (the first is 1) and each of the personality's own by ordinal alone from 60001, and
+# OUTDIR/LIBRARY-forwards.S, which holds a function of the handheld's convention for each "wine"
+# line: it pushes the caller's arguments again and calls Wine's function of that name, which
+# removes that copy itself.
 set -euo pipefail
 
 table=$1 library=$2 outdir=$3
@@ -23,9 +24,12 @@ awk -v def="$def" -v forwards="$forwards" -v library="$library" '
     }
     /^#/ || NF == 0 { next }
     NF != 3 { printf "%s: line %d: want NAME WORDS TO\n", FILENAME, FNR > "/dev/stderr"; bad = 1; next }
+    # The personality own: by ordinal alone, numbered from 60001, past every handheld name and
+    # out of reach of a program (the loader refuses them); the handheld has no such names.
+    $3 == "personality" { print "    " $1 " @" 60000 + ++personal " NONAME" > def; next }
+    # A handheld name has its place among the handheld names of the table as its ordinal, from 1.
     { ++ordinal }
     $3 == "own" { print "    " $1 "=Handheld" $1 " @" ordinal > def; next }
-    $3 == "personality" { print "    " $1 " @" ordinal > def; next }
     $3 != "wine" || $2 !~ /^[0-9]+$/ {
         printf "%s: line %d: a forward has a word count and goes to wine\n", FILENAME, FNR > "/dev/stderr"
         bad = 1; next

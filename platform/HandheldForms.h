@@ -144,6 +144,10 @@ inline constexpr bool kTopLevelMenus = !kHandheld;
 
 inline constexpr LPCWSTR kDialogClass = kHandheld ? kHandheldDialogClass : L"#32770";
 
+// keybd_event's flag for a key press without the key click: the handheld's KEYEVENTF_SILENT. A
+// desktop clicks no key, and its flag 4 is another (KEYEVENTF_UNICODE).
+inline constexpr DWORD kSilentKeyEvent = kHandheld ? 4 : 0;
+
 // The access a registry key is opened or created with: the handheld takes none (0).
 constexpr REGSAM KeyAccess(REGSAM samDesired) { return kHandheld ? 0 : samDesired; }
 

@@ -2,15 +2,17 @@
 # Runs a program built for the handheld under the handheld personality:
 #
 #   scripts/handheld-run.sh PROGRAM [ARGS...]
+#   scripts/handheld-run.sh --reset
 #
 # in $WINEPREFIX (default build/wineprefix, the person's) on $DISPLAY (a private one when unset).
 # PROGRAM is a path of this machine, or one the handheld would show ("\Program Files\..." or a
 # shortcut), in the personality's picture of the handheld's file system in the prefix. Exits with
 # the program's exit code, or 86 when the program returned 0 but broke one of the handheld's
-# contracts: each breach is a line on standard error that begins "handheld:".
+# contracts: each breach is a line on standard error that begins "handheld:". --reset resets the
+# handheld instead: its registry comes back as a program last flushed it (RegFlushKey).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -ge 1 ] || { echo "usage: scripts/handheld-run.sh PROGRAM [ARGS...]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: scripts/handheld-run.sh PROGRAM [ARGS...] | --reset" >&2; exit 2; }
 
 # The personality of the handheld build: its loader, with COREDLL.dll and COMMCTRL.dll beside it.
 personality=${HANDHELD_PERSONALITY:-$root/build-handheld/bin}
@@ -26,6 +28,10 @@ source "$root/scripts/wine-env.sh"
 trap wine_finish EXIT
 wine_begin_session --keep-display
 
+if [ "$program" = --reset ]; then
+    wine "$personality/handheld-loader.exe" --reset
+    exit
+fi
 if [[ $program == \\* ]]; then
     source "$root/scripts/handheld-fs.sh"
     program=$(handheld_program_path "$program")

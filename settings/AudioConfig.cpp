@@ -225,14 +225,14 @@ CAudioConfig::~CAudioConfig() { EndWorker(); }
 BOOL CAudioConfig::SetEQEnable(BOOL bEnable) {
     if (!CAudioDrvThread::SetEQEnable(bEnable))
         return FALSE;
-    WriteSettingsValue(kEQEnableValue, static_cast<DWORD>(bEnable));
+    StoreSettingsValue(kEQEnableValue, static_cast<DWORD>(bEnable));
     return TRUE;
 }
 
 BOOL CAudioConfig::SetAGCEnable(BOOL bEnable) {
     if (!CAudioDrvThread::SetAGCEnable(bEnable))
         return FALSE;
-    WriteSettingsValue(kAGCEnableValue, static_cast<DWORD>(bEnable));
+    StoreSettingsValue(kAGCEnableValue, static_cast<DWORD>(bEnable));
     return TRUE;
 }
 
@@ -294,6 +294,13 @@ BOOL CAudioConfig::Save() {
         return FALSE;
     if (key.Create(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return FALSE;
+    const BOOL bSaved = SaveAll(key);
+    // Once for the whole save, whatever of it stands: each value is as stored before or as now.
+    key.Flush();
+    return bSaved;
+}
+
+BOOL CAudioConfig::SaveAll(const CSettingsKey& key) const {
     if (!SaveSettings(key) || !SaveModes() ||
         key.WriteNumber(kModeCountValue, static_cast<DWORD>(g_nModes)) != ERROR_SUCCESS)
         return FALSE;

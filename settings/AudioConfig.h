@@ -44,6 +44,7 @@ protected:
 
 private:
     void LoadSettings(const CSettingsKey& key);
+    BOOL SaveAll(const CSettingsKey& key) const;
     BOOL SaveSettings(const CSettingsKey& key) const;
 };
 

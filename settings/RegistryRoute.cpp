@@ -56,6 +56,8 @@ LONG CRegistryRoute::DeleteValue(HKEY hKey, LPCWSTR pszName) {
 
 LONG CRegistryRoute::CloseKey(HKEY hKey) { return ::RegCloseKey(hKey); }
 
+LONG CRegistryRoute::FlushKey(HKEY hKey) { return ::RegFlushKey(hKey); }
+
 CRegistryRoute& Registry() {
     CRegistryRoute* const pRoute = g_pRoute.load();
     return pRoute ? *pRoute : g_platformRoute;

@@ -20,6 +20,8 @@ public:
     virtual LONG DeleteKey(HKEY hParent, LPCWSTR pszSubKey);
     virtual LONG DeleteValue(HKEY hKey, LPCWSTR pszName);
     virtual LONG CloseKey(HKEY hKey);
+    // Makes what the registry holds outlive a reset; the handheld's registry lives in memory.
+    virtual LONG FlushKey(HKEY hKey);
 
 protected:
     // Not virtual, so that a route without state of its own has nothing to tear down at exit; a

@@ -65,6 +65,8 @@ LONG CSettingsKey::WriteString(LPCWSTR pszName, LPCWSTR pszValue) const {
                                cbValue);
 }
 
+LONG CSettingsKey::Flush() const { return Registry().FlushKey(m_hKey); }
+
 LONG DeleteKeyTree(HKEY hParent, LPCWSTR pszName) {
     CSettingsKey key;
     const LONG lOpened = key.Open(hParent, pszName, KEY_READ | KEY_WRITE);
@@ -84,10 +86,25 @@ LONG DeleteKeyTree(HKEY hParent, LPCWSTR pszName) {
     return Registry().DeleteKey(hParent, pszName);
 }
 
-LONG WriteSettingsValue(LPCWSTR pszName, DWORD dwValue) {
+namespace {
+
+LONG WriteSettingsValue(LPCWSTR pszName, DWORD dwValue, bool bFlush) {
     CSettingsKey key;
     const LONG lStatus = key.Create(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_ALL_ACCESS);
-    if (lStatus == ERROR_SUCCESS)
-        key.WriteNumber(pszName, dwValue);
+    if (lStatus != ERROR_SUCCESS)
+        return lStatus;
+    key.WriteNumber(pszName, dwValue);
+    if (bFlush)
+        key.Flush();
     return lStatus;
+}
+
+} // namespace
+
+LONG WriteSettingsValue(LPCWSTR pszName, DWORD dwValue) {
+    return WriteSettingsValue(pszName, dwValue, false);
+}
+
+LONG StoreSettingsValue(LPCWSTR pszName, DWORD dwValue) {
+    return WriteSettingsValue(pszName, dwValue, true);
 }

@@ -48,6 +48,9 @@ public:
     LONG WriteNumber(LPCWSTR pszName, DWORD dwValue) const;
     // Writes the string with its terminating zero.
     LONG WriteString(LPCWSTR pszName, LPCWSTR pszValue) const;
+    // Stores what the registry holds for good: a reset of the handheld loses every change since
+    // the last flush.
+    LONG Flush() const;
 
 private:
     LONG Hold(LONG lStatus, HKEY hKey);
@@ -63,3 +66,6 @@ LONG DeleteKeyTree(HKEY hParent, LPCWSTR pszName);
 // reaches the registry the moment it changes. Returns the status of opening the key; the
 // write's own result is ignored, as a failed write keeps the value in memory until the next Save.
 LONG WriteSettingsValue(LPCWSTR pszName, DWORD dwValue);
+// The same, then flushes the key: for a setting the user confirmed by itself, such as a switch.
+// Never for each level the worker applies: a flush writes the whole registry to storage.
+LONG StoreSettingsValue(LPCWSTR pszName, DWORD dwValue);

@@ -10,7 +10,7 @@
 extern BOOL g_bCtrlsEnabled;    // last state given to the band and mode controls
 extern BOOL g_bLastHeadphone;   // presence value of the previous monitor tick
 extern BOOL g_bFirstTick;       // set until the first monitor tick has run
-extern BOOL g_bPromptDismissed; // cleared while the plug-in prompt is due to close
+extern BOOL g_bPromptDismissed; // cleared while the plug-in prompt is open
 
 // The headphone monitor's timer.
 constexpr UINT_PTR kMonitorTimerID = 1;

@@ -10,17 +10,27 @@ handheld_import_libraries(muntara ${HANDHELD_IMPORTS_DIR} OBJECTS ${system_objec
                           DEPENDS platform driver settings ui framework program handheld_start)
 target_sources(muntara PRIVATE $<TARGET_OBJECTS:handheld_start>)
 handheld_entry(muntara HandheldEntry)
-# After the link: the program imports only what the handheld exports, and holds no function that
+# The system components the program asks of the handheld's image (README, "The handheld build"):
+# none it can do without. Either font component will do for CreateFontIndirectW, and any of the
+# locale components for _wcsicmp.
+set(HANDHELD_COMPONENTS
+    CE_MODULES_FILESYS CE_MODULES_GWES GWES_WMBASE GWES_MSGQUE GWES_DLGMGR GWES_FOREGND GWES_TIMER
+    GWES_ICON GWES_KBDUI GWES_MGBASE GWES_MGTT GWES_MGRAST GWES_GDIFONTS GWES_PGDI
+    COREDLL_COREMAIN COREDLL_LMEM COREDLL_CORELOC COREDLL_LOCUSA COREDLL_LOCMINI)
+string(REPLACE ";" "," handheld_components "${HANDHELD_COMPONENTS}")
+# After the link: the program imports only what the handheld exports, from no component but
+# those, and holds no function that
 # removes its own arguments but the program's members, nor an instruction newer than the
 # handheld's processor. The checks run again when they change.
 set_property(
   TARGET muntara APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh
+                                             ${HANDHELD_COREDLL_API}
                                              ${PROJECT_SOURCE_DIR}/cmake/program-imports.sh
                                              ${PROJECT_SOURCE_DIR}/cmake/handheld-code-check.sh)
 add_custom_command(
   TARGET muntara POST_BUILD
-  COMMAND ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh ${HANDHELD_API} ${CMAKE_OBJDUMP}
-          $<TARGET_FILE:muntara>
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/handheld-program-check.sh ${HANDHELD_COREDLL_API}
+          ${HANDHELD_API} ${handheld_components} ${CMAKE_OBJDUMP} $<TARGET_FILE:muntara>
   VERBATIM)
 add_custom_command(
   TARGET muntara POST_BUILD

@@ -1,4 +1,5 @@
 // The Equalizer page's once-a-second headphone check and the plug-in prompt.
+#include "platform/HandheldForms.h"
 #include "res/resource.h"
 #include "settings/AudioConfig.h"
 #include "ui/Chrome.h"
@@ -12,35 +13,34 @@ BOOL g_bPromptDismissed = TRUE;
 
 namespace {
 
-// A message box shows its text in the static control with this id.
-constexpr int kMessageBoxTextID = 0xFFFF;
+// How long the prompt has to come to the front before Enter is pressed there.
+constexpr DWORD kForegroundWaitMs = 50;
 
 struct PromptSearch {
-    HWND hOwner;
     DWORD dwThreadId;
-    LPCWSTR pszText;
-    HWND hPrompt;
+    HWND hSheet;
+    LPCWSTR pszCaption;
+    HWND hFound;
+    int nFound;
 };
 
-// The window a child window belongs to: the first one up its parents that is not a child.
-HWND TopLevelWindow(HWND hWnd) {
-    while (hWnd && (::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD))
-        hWnd = ::GetParent(hWnd);
-    return hWnd;
-}
-
+// A visible top-level window of the page's thread captioned with the application's title, other
+// than the sheet: while the prompt is open, only the prompt. Its owner is left out of it: the
+// handheld makes no promise of who owns a box opened from a child window.
 BOOL CALLBACK MatchPrompt(HWND hWnd, LPARAM lParam) {
     auto* const pSearch = reinterpret_cast<PromptSearch*>(lParam);
-    if (::GetWindowThreadProcessId(hWnd, nullptr) != pSearch->dwThreadId ||
-        ::GetWindow(hWnd, GW_OWNER) != pSearch->hOwner)
+    if (hWnd == pSearch->hSheet ||
+        ::GetWindowThreadProcessId(hWnd, nullptr) != pSearch->dwThreadId ||
+        !(::GetWindowLongW(hWnd, GWL_STYLE) & WS_VISIBLE))
         return TRUE;
-    // Longer than the prompt's text is enough: a longer text is cut and then differs.
-    WCHAR szText[128] = {};
-    ::GetDlgItemTextW(hWnd, kMessageBoxTextID, szText, ARRAYSIZE(szText));
-    if (std::wcscmp(szText, pSearch->pszText) != 0)
-        return TRUE;
-    pSearch->hPrompt = hWnd;
-    return FALSE;
+    // Longer than the caption is enough: a longer one is cut and then differs.
+    WCHAR szCaption[64] = {};
+    ::GetWindowTextW(hWnd, szCaption, ARRAYSIZE(szCaption));
+    if (std::wcscmp(szCaption, pSearch->pszCaption) == 0) {
+        pSearch->hFound = hWnd;
+        ++pSearch->nFound;
+    }
+    return TRUE;
 }
 
 } // namespace
@@ -52,16 +52,18 @@ void CPP_Equalizer::OnTimer(UINT_PTR) {
         OnHeadphoneChanged(bPresent);
     }
     if (bPresent) {
-        if (!g_bPromptDismissed) {
-            g_bPromptDismissed = TRUE;
+        // Cleared only while the prompt is open; a prompt that did not close is tried again at
+        // the next tick.
+        if (!g_bPromptDismissed)
             ClosePrompt();
-        }
     } else if (g_bFirstTick) {
         // Cleared before the prompt opens: the ticks that run inside its loop must neither
         // open a second prompt nor skip the closing.
         g_bFirstTick = FALSE;
         g_bPromptDismissed = FALSE;
         ShowPrompt();
+        // Closed, by the user or by a tick inside: nothing is left to close.
+        g_bPromptDismissed = TRUE;
     }
     g_bFirstTick = FALSE;
     Default();
@@ -77,16 +79,22 @@ void CPP_Equalizer::ShowPrompt() {
     AppMessageBox(*this, IDS_PLUG_IN_HEADPHONE, MB_ICONEXCLAMATION);
 }
 
-// Closes the plug-in prompt if it is still open, by pressing its OK button. A prompt the user
-// has closed already is gone: nothing else receives anything.
+// Closes the open plug-in prompt as a person would: brought to the front, Enter pressed there,
+// which is its OK button. The key goes to whatever window is in front, so it is pressed only when
+// the prompt is that window; nothing of the box's inside (its controls) is relied on.
 void CPP_Equalizer::ClosePrompt() {
-    CString strText;
-    strText.LoadString(IDS_PLUG_IN_HEADPHONE);
-    // The prompt is owned by the sheet, the top-level window of the page.
-    // Among the top-level windows of the page's thread: the prompt runs in the page's own loop.
-    PromptSearch search = {TopLevelWindow(m_hWnd), ::GetWindowThreadProcessId(m_hWnd, nullptr),
-                           strText, nullptr};
+    CString strCaption;
+    strCaption.LoadString(IDS_APP_TITLE);
+    PromptSearch search = {::GetWindowThreadProcessId(m_hWnd, nullptr), ::GetParent(m_hWnd),
+                           strCaption, nullptr, 0};
     ::EnumWindows(MatchPrompt, reinterpret_cast<LPARAM>(&search));
-    if (search.hPrompt)
-        ::PostMessageW(search.hPrompt, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (search.nFound != 1)
+        return; // none, or more than one that could be it
+    ::SetForegroundWindow(search.hFound);
+    ::Sleep(kForegroundWaitMs);
+    if (::GetForegroundWindow() != search.hFound)
+        return;
+    // Pressed and released: a key left down would stay down for every window after the prompt.
+    ::keybd_event(VK_RETURN, 0, platform::kSilentKeyEvent, 0);
+    ::keybd_event(VK_RETURN, 0, platform::kSilentKeyEvent | KEYEVENTF_KEYUP, 0);
 }

@@ -11,6 +11,7 @@
 //   message-box-buttons  a message box with buttons 7, which the handheld does not define
 //   message-box-icon   a message box with an icon the handheld does not define
 //   send-timeout-flags a send with SMTO_ABORTIFHUNG, which the handheld does not take
+//   message-box-text   a message box's text read through the box's controls
 //
 // or one documented use the personality once refused, which must pass without a report:
 //
@@ -56,6 +57,7 @@ constexpr UINT kGetTitle = 4;
 constexpr UINT kUndefinedButtons = 7;
 constexpr UINT kUndefinedIcon = 0x50;
 constexpr UINT_PTR kCloseTimer = 1;
+constexpr int kDesktopMessageBoxTextID = 0xFFFF;
 
 constexpr int kStringId = 1;
 constexpr int kPageTemplate = 100;
@@ -82,6 +84,7 @@ enum class Fault {
     ClassDocumented,
     PageDocumented,
     MessageBoxDocumented,
+    MessageBoxText,
 };
 
 struct Seen {
@@ -113,7 +116,8 @@ Fault FaultNamed(LPCWSTR pszName) {
                   {L"icc-documented", Fault::IccDocumented},
                   {L"class-documented", Fault::ClassDocumented},
                   {L"page-documented", Fault::PageDocumented},
-                  {L"message-box-documented", Fault::MessageBoxDocumented}};
+                  {L"message-box-documented", Fault::MessageBoxDocumented},
+                  {L"message-box-text", Fault::MessageBoxText}};
     for (const auto& entry : faults)
         if (Same(pszName, entry.pszName))
             return entry.fault;
@@ -153,6 +157,15 @@ void CALLBACK CloseMessageBox(HWND, UINT, UINT_PTR, DWORD) {
     const HWND hBox = ::FindWindowW(L"Dialog", kBoxCaption);
     if (hBox)
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+}
+
+// Reads the box's text where a desktop's message box shows it, then closes the box.
+void CALLBACK ReadMessageBox(HWND hWnd, UINT message, UINT_PTR idTimer, DWORD dwTime) {
+    const HWND hBox = ::FindWindowW(L"Dialog", kBoxCaption);
+    WCHAR szText[16];
+    if (hBox)
+        ::GetDlgItemTextW(hBox, kDesktopMessageBoxTextID, szText, 16);
+    CloseMessageBox(hWnd, message, idTimer, dwTime);
 }
 
 // The first page finds its sheet by the handheld's dialog class and closes it with OK.
@@ -287,7 +300,8 @@ UINT MessageBoxType(Fault fault) {
 }
 
 bool ShowsAMessageBox(Fault fault) {
-    ::SetTimer(nullptr, kCloseTimer, 100, CloseMessageBox);
+    ::SetTimer(nullptr, kCloseTimer, 100,
+               fault == Fault::MessageBoxText ? ReadMessageBox : CloseMessageBox);
     return ::MessageBoxW(g_hFrame, L"Probe", kBoxCaption, MessageBoxType(fault)) == IDOK;
 }
 

@@ -227,7 +227,9 @@ TEST_F(MainSheetTest, ASecondStartBringsTheOpenSheetForwardAndEnds) {
 }
 
 // Run by restart.sh, one after the other, with the Wine server ended cleanly in between: that is
-// when the registry reaches the disk. The second starts on what the first stored.
+// when the registry reaches the disk. The second starts on what the first stored, also after the
+// handheld reset right after OK; and a switch is stored for good at once, so a power cut and a
+// reset right after it lose nothing.
 using ServerRestartTest = AppTest;
 class AfterServerRestartTest : public AppTest {
 protected:
@@ -245,6 +247,7 @@ TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     App().MoveSlider(kLevel, 6);
     ASSERT_TRUE(WaitForStored(L"AGC", 62));
     Close(true);
+    ResetHandheld();
 }
 
 TEST_F(AfterServerRestartTest, DISABLED_AfterTheServerEnded) {
@@ -258,6 +261,13 @@ TEST_F(AfterServerRestartTest, DISABLED_AfterTheServerEnded) {
     EXPECT_FALSE(App().Checked(kEnableAGC));
     Close(true);
     EXPECT_TRUE(SetMessages().empty()) << "a start sends no stored setting";
+
+    RestartApp();
+    ASSERT_TRUE(App().Click(kEnableEQ));
+    App().Kill();
+    ResetHandheld();
+    RestartApp();
+    EXPECT_TRUE(App().Checked(kEnableEQ)) << "the switch was lost at the reset";
 }
 
 } // namespace

@@ -89,6 +89,17 @@ bool HandheldProgram() {
            std::wstring(szProgram) == L"handheld";
 }
 
+void ResetHandheld() {
+    if (!HandheldProgram())
+        return;
+    platform::UniqueHandle hLoader;
+    ASSERT_TRUE(StartProgram(kHandheldLoader, L"--reset", hLoader));
+    DWORD dwExitCode = 1;
+    ASSERT_EQ(::WaitForSingleObject(hLoader.Get(), kExitWaitMs), WAIT_OBJECT_0);
+    ASSERT_TRUE(::GetExitCodeProcess(hLoader.Get(), &dwExitCode));
+    EXPECT_EQ(dwExitCode, 0u) << "the reset failed";
+}
+
 AppUnderTest::AppUnderTest(const std::wstring& strExeName) {
     if (strExeName != L"muntara.exe" || !HandheldProgram()) {
         StartProgram(strExeName, L"", m_hProcess, &m_dwProcessId);

@@ -10,6 +10,10 @@
 // (MUNTARA_PROGRAM=handheld) rather than the desktop program: the same cases run on both.
 bool HandheldProgram();
 
+// A reset of the handheld under the personality: its registry comes back as the program last
+// flushed it. A desktop's registry is never behind, so there it does nothing.
+void ResetHandheld();
+
 // The built application (or another program with its sheet, such as the benchmarks' floor),
 // started as a process from the build's bin folder, found by its sheet
 // and driven from the test's process the way a user would: every message goes to the real

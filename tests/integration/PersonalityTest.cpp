@@ -18,7 +18,35 @@ const std::wstring kLoader = L"..\\handheld\\bin\\handheld-loader.exe";
 const std::wstring kProbe = L"..\\handheld\\bin\\handheld-probe.exe";
 
 // A fault planted in a copy of the probe's image, which the handheld's loader checks.
-enum class Patch { None, NewerSystem, Library, NoRelocations, LargeStack };
+enum class Patch { None, NewerSystem, Library, NoRelocations, LargeStack, OwnOrdinal };
+
+// The first ordinal of the personality's own exports, which no program may bind.
+constexpr WORD kFirstOwnOrdinal = 60001;
+
+// The file offset of an image address, through the section that holds it.
+DWORD FileOffset(const IMAGE_NT_HEADERS32& nt, DWORD rva) {
+    const IMAGE_SECTION_HEADER* const pSections = IMAGE_FIRST_SECTION(&nt);
+    for (WORD n = 0; n < nt.FileHeader.NumberOfSections; ++n)
+        if (rva >= pSections[n].VirtualAddress &&
+            rva - pSections[n].VirtualAddress < pSections[n].SizeOfRawData)
+            return rva - pSections[n].VirtualAddress + pSections[n].PointerToRawData;
+    return 0;
+}
+
+// Points each of the image's imports by ordinal at the personality's first own export.
+void BindOwnOrdinal(std::vector<BYTE>& bytes, const IMAGE_NT_HEADERS32& nt) {
+    const DWORD rvaImports =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* pImport = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+             bytes.data() + FileOffset(nt, rvaImports));
+         pImport->Name; ++pImport)
+        for (const DWORD rvaThunks : {pImport->OriginalFirstThunk, pImport->FirstThunk})
+            for (auto* pThunk = reinterpret_cast<IMAGE_THUNK_DATA32*>(bytes.data() +
+                                                                      FileOffset(nt, rvaThunks));
+                 rvaThunks && pThunk->u1.Ordinal; ++pThunk)
+                if (IMAGE_SNAP_BY_ORDINAL32(pThunk->u1.Ordinal))
+                    pThunk->u1.Ordinal = IMAGE_ORDINAL_FLAG32 | kFirstOwnOrdinal;
+}
 
 // The probe as the patch leaves it: its own path, or a patched copy's.
 std::wstring PatchedProbe(Patch patch) {
@@ -42,6 +70,8 @@ std::wstring PatchedProbe(Patch patch) {
         nt.FileHeader.Characteristics |= IMAGE_FILE_RELOCS_STRIPPED;
     if (patch == Patch::LargeStack)
         nt.OptionalHeader.SizeOfStackReserve = 2 * 1024 * 1024;
+    if (patch == Patch::OwnOrdinal)
+        BindOwnOrdinal(bytes, nt);
     WCHAR szTemp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, szTemp);
     const std::wstring strPatched = std::wstring(szTemp) + L"handheld-probe-patched.exe";
@@ -106,10 +136,14 @@ TEST(PersonalityTest, ReportsExactlyThePlantedFault) {
         {L"message-box-buttons", Patch::None, "handheld: MessageBoxW: buttons 7"},
         {L"message-box-icon", Patch::None, "handheld: MessageBoxW: icon 0x50"},
         {L"send-timeout-flags", Patch::None, "handheld: SendMessageTimeout: flags 0x2"},
+        {L"message-box-text", Patch::None,
+         "handheld: GetDlgItemTextW: control 65535 of a message box"},
         {L"", Patch::NewerSystem, "handheld: loader: it asks for the system version 5.20"},
         {L"", Patch::Library, "handheld: loader: a library, not a program"},
         {L"", Patch::NoRelocations, "handheld: loader: it is linked for 0x"},
         {L"", Patch::LargeStack, "handheld: loader: stack of 2097152 bytes"},
+        {L"", Patch::OwnOrdinal,
+         "handheld: loader: it imports what its library does not export: ordinal 60001"},
         // Every run binds by ordinal and answers the sheet's version and title questions.
         {L"icc-documented", Patch::None, nullptr},
         {L"class-documented", Patch::None, nullptr},

@@ -4,6 +4,7 @@
 #include "settings/RegistryRoute.h"
 #include "unit/SettingsScratch.h"
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -239,11 +240,16 @@ TEST_F(SettingsStoreTest, SaveWithoutControlPanelChangesNothing) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsParent));
 }
 
-// Records the values the worker writes, in order, on their way to the registry.
+// Records the gain levels written, in order, on their way to the registry, and counts the flushes.
 class AGCWriteLog : public CRegistryRoute {
 public:
     AGCWriteLog() : m_pPrevious(SetRegistryRoute(this)) {}
     ~AGCWriteLog() { SetRegistryRoute(m_pPrevious); }
+    LONG FlushKey(HKEY hKey) override {
+        ++m_nFlushes;
+        return CRegistryRoute::FlushKey(hKey);
+    }
+    int Flushes() const { return m_nFlushes; }
     LONG SetValue(HKEY hKey, LPCWSTR pszName, DWORD dwType, const BYTE* pData,
                   DWORD cbData) override {
         if (std::wstring(pszName) == L"AGC") {
@@ -261,6 +267,7 @@ private:
     CRegistryRoute* m_pPrevious;
     mutable std::mutex m_mutex;
     std::vector<DWORD> m_levels;
+    std::atomic<int> m_nFlushes{0};
 };
 
 TEST_F(SettingsStoreTest, TheWorkerStoresEachLevelTheDriverAccepted) {
@@ -288,6 +295,13 @@ TEST_F(SettingsStoreTest, TheWorkerStoresEachLevelTheDriverAccepted) {
     ASSERT_TRUE(WaitUntil([&] { return agcWrites.BandLevels().size() >= 2; }));
     EXPECT_EQ(agcWrites.BandLevels(), (std::vector<DWORD>{52, 56}));
     EXPECT_EQ(StoredSettings().values[L"AGC"], Dword(56));
+
+    // Levels are never flushed one by one; a switch and a save are, once each.
+    EXPECT_EQ(agcWrites.Flushes(), 0);
+    ASSERT_TRUE(config.SetEQEnable(FALSE));
+    EXPECT_EQ(agcWrites.Flushes(), 1);
+    config.Save();
+    EXPECT_EQ(agcWrites.Flushes(), 2);
 }
 
 } // namespace

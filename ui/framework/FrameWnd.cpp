@@ -35,7 +35,7 @@ HINSTANCE FrameClassModule() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = FrameProc;
     wc.hInstance = AfxGetInstanceHandle();
-    wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    // No cursor: the frame is never shown, and a handheld's image has a cursor only as an option.
     wc.hbrBackground = platform::SysColorClassBrush(COLOR_WINDOW);
     wc.lpszClassName = kFrameClassName;
     if (::RegisterClassW(&wc) || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
