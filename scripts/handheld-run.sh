@@ -18,6 +18,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 personality=${HANDHELD_PERSONALITY:-$root/build-handheld/bin}
 [ -f "$personality/handheld-loader.exe" ] || "$root/scripts/build.sh" handheld >/dev/null
 
+source "$root/scripts/handheld-way.sh"
+handheld_elsewhere "$0" "$@"
+
 program=$1
 shift
 

@@ -8,6 +8,8 @@
 #   With $DISPLAY: the application opens on that display; lines typed here go to the stand-in
 #   ("headphone off", "headphone on", "state") until the application's window is closed.
 #   Without: it runs on a private display, is saved to build/screenshots/run.png and closed.
+#   Where the kernel runs no 32-bit programs, the handheld program runs in a virtual machine
+#   (vm/), always as without a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +23,15 @@ case "$*" in
     ;;
 esac
 
-scripts/build.sh release
-[ -z "$handheld" ] || scripts/build.sh handheld
+# In the handheld half's virtual machine the programs are already built.
+if [ -z "${MUNTARA_VM:-}" ]; then
+    scripts/build.sh release
+    [ -z "$handheld" ] || scripts/build.sh handheld
+fi
+if [ -n "$handheld" ]; then
+    source scripts/handheld-way.sh
+    handheld_elsewhere scripts/run.sh --handheld
+fi
 bin=build-release/bin # the stand-in and the screenshot tool, for either program
 mkdir -p build # the person's prefix, the stand-in's log and the screenshot stay in build/
 source scripts/wine-env.sh

@@ -63,6 +63,24 @@ build_handheld() {
 # Every tier, or what the arguments select.
 run_tests() { ctest --preset default "$@"; }
 
+# The last lines: how the handheld half's 32-bit entries ran, if the run had any.
+report_handheld_way() {
+    local way reason
+    [ -f build/handheld-way ] || return 0
+    way=$(sed -n 1p build/handheld-way)
+    reason=$(sed -n 2p build/handheld-way)
+    case $way in
+    native) echo "# the handheld half ran natively: this kernel runs 32-bit programs" ;;
+    emulated)
+        echo "# the handheld half ran under emulation, in a virtual machine (vm/):" \
+             "$(cat build/vm/tests/summary 2>/dev/null || echo "it did not start")"
+        ;;
+    *) echo "# the handheld half did not run, its entries skipped: $reason" ;;
+    esac
+}
+rm -f build/handheld-way
+trap report_handheld_way EXIT
+
 steps=(check_format build_default build_release build_clang build_handheld run_tests)
 
 scripts/deps.sh

@@ -15,6 +15,16 @@ export WINEPREFIX=$WINE_BUILD_DIR/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Every program starts through Wine's 64-bit loader: Debian's `wine` starts even a 64-bit program
+# through the 32-bit one once Wine's 32-bit half is installed, and a kernel that runs no 32-bit
+# programs fails it. A 64-bit process still finds the 32-bit loader beside this one for a 32-bit
+# program (the handheld's), where the kernel runs it.
+export WINELOADER=/usr/lib/wine/wine64
+wine() { "$WINELOADER" "$@"; }
+wineboot() { "$WINELOADER" wineboot.exe "$@"; }
+winepath() { "$WINELOADER" winepath.exe "$@"; }
+export -f wine wineboot winepath
+
 xvfb_pid=""
 
 # wine_use_prefix ROLE: build/wineprefix-ROLE instead of the person's prefix.
@@ -23,6 +33,10 @@ wine_use_prefix() {
 }
 
 wine_prepare_prefix() {
+    if [ -n "${MUNTARA_VM:-}" ]; then
+        vm_layer_prefix
+        return
+    fi
     wine_mend_prefix
     if [ ! -f "$WINEPREFIX/.muntara-ready" ]; then
         echo "# creating the Wine prefix $WINEPREFIX"
@@ -35,16 +49,28 @@ wine_prepare_prefix() {
     wine_add_caption_font
 }
 
-# A prefix made before Wine's 32-bit half was installed has an empty syswow64; once the half is
-# installed, no program starts in it, 64-bit ones included ("could not load kernel32.dll").
-# Updating the prefix fills it (about 15 s) and keeps its settings.
+# A prefix made before Wine's 32-bit half was installed, or where the kernel could not run it, has
+# an empty syswow64, where no 32-bit program starts. Where the kernel runs the half, updating the
+# prefix fills it (about 15 s) and keeps its settings; where it cannot, nothing is tried.
 wine_mend_prefix() {
-    [ -f "$WINEPREFIX/.muntara-ready" ] && [ -x /usr/lib/wine/wine ] || return 0
+    [ -f "$WINEPREFIX/.muntara-ready" ] && /usr/lib/wine/wine --version >/dev/null 2>&1 || return 0
     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || return 0
     echo "# updating the Wine prefix $WINEPREFIX for Wine's 32-bit half"
     rm -f "$WINEPREFIX/.update-timestamp"
     wineboot -u >/dev/null 2>&1 || true
     wineserver -w
+}
+
+# wine_new_prefix: the current prefix made anew, empty of what a run left.
+wine_new_prefix() {
+    wineserver -k 2>/dev/null || true
+    if [ -n "${MUNTARA_VM:-}" ]; then
+        vm_unlayer_prefix
+        vm_layer_prefix --empty
+        return
+    fi
+    rm -rf "$WINEPREFIX"
+    wine_prepare_prefix
 }
 
 # Caption buttons are glyphs of Marlett. This Wine does not load the fonts of its own folder
@@ -87,7 +113,7 @@ wine_begin_session() {
 
 # The tests' session, which CTest's "wine" fixture (tests/wine-session.sh) starts and ends: the
 # tests' prefix, and the display and X server PID it recorded.
-tests_session_file=$WINE_BUILD_DIR/wineprefix-tests.session
+tests_session_file=${MUNTARA_TESTS_SESSION:-$WINE_BUILD_DIR/wineprefix-tests.session}
 
 wine_use_tests_session() {
     wine_use_prefix tests
@@ -99,13 +125,25 @@ wine_use_tests_session() {
     export DISPLAY
 }
 
+# wine_end_server: the prefix's server ended cleanly, once its last program has, so that the
+# registry reaches the disk.
+wine_end_server() {
+    [ -z "${MUNTARA_VM:-}" ] || vm_release_session
+    wineserver -w
+}
+
 # Waits for the prefix's wineserver to end cleanly, so that the registry reaches the disk, then
 # stops the X server this run started.
 wine_finish() {
-    wineserver -w 2>/dev/null || true
+    wine_end_server 2>/dev/null || true
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
         xvfb_pid=""
     fi
 }
+
+# In the handheld half's virtual machine (vm/), every prefix is a layer in the guest's memory over
+# the prefix the guest made once and keeps (build/vm/wineprefix): a prefix with Wine's 32-bit half
+# takes minutes to make under emulation, a layer a fraction of a second.
+[ -z "${MUNTARA_VM:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/../vm/guest-wine.sh"

@@ -12,4 +12,4 @@ WINE_BUILD_DIR=$(realpath "$1")
 shift
 source "$(dirname "$0")/wine-env.sh"
 [ -z "$tests" ] || wine_use_tests_session
-exec wine "$@"
+exec "$WINELOADER" "$@"

@@ -16,9 +16,7 @@ wine_use_tests_session
 wine_use_prefix installed
 source "$project/scripts/handheld-fs.sh"
 
-wineserver -k 2>/dev/null || true
-rm -rf "$WINEPREFIX"
-wine_prepare_prefix >/dev/null
+wine_new_prefix >/dev/null
 work=$(mktemp -d)
 trap 'wineserver -w; rm -rf "$work"' EXIT
 

@@ -12,5 +12,5 @@ phase() {
 }
 
 phase ServerRestartTest.DISABLED_BeforeTheServerEnds
-wineserver -w
+wine_end_server
 phase AfterServerRestartTest.DISABLED_AfterTheServerEnded
