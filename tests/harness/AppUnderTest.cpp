@@ -95,7 +95,7 @@ void ResetHandheld() {
     platform::UniqueHandle hLoader;
     ASSERT_TRUE(StartProgram(kHandheldLoader, L"--reset", hLoader));
     DWORD dwExitCode = 1;
-    ASSERT_EQ(::WaitForSingleObject(hLoader.Get(), kExitWaitMs), WAIT_OBJECT_0);
+    ASSERT_EQ(::WaitForSingleObject(hLoader.Get(), ScaledTimeout(kExitWaitMs)), WAIT_OBJECT_0);
     ASSERT_TRUE(::GetExitCodeProcess(hLoader.Get(), &dwExitCode));
     EXPECT_EQ(dwExitCode, 0u) << "the reset failed";
 }
@@ -154,7 +154,7 @@ void AppUnderTest::Close() {
             PressCancel();
         ::WaitForSingleObject(m_hProcess.Get(), 500);
     }
-    if (::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(m_hProcess.Get(), ScaledTimeout(kExitWaitMs)) != WAIT_OBJECT_0)
         Kill();
 }
 
@@ -165,7 +165,7 @@ bool AppUnderTest::Running() const {
 void AppUnderTest::Kill() {
     if (m_hProcess) {
         ::TerminateProcess(m_hProcess.Get(), 3);
-        ::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs);
+        ::WaitForSingleObject(m_hProcess.Get(), ScaledTimeout(kExitWaitMs));
     }
 }
 
@@ -205,14 +205,16 @@ void AppUnderTest::PressCancel() const {
 }
 
 bool AppUnderTest::WaitForExit(DWORD& dwExitCode, DWORD timeoutMs) {
-    if (!m_hProcess || ::WaitForSingleObject(m_hProcess.Get(), timeoutMs) != WAIT_OBJECT_0)
+    if (!m_hProcess ||
+        ::WaitForSingleObject(m_hProcess.Get(), ScaledTimeout(timeoutMs)) != WAIT_OBJECT_0)
         return false;
     return ::GetExitCodeProcess(m_hProcess.Get(), &dwExitCode) != FALSE;
 }
 
 bool AppUnderTest::Click(int nID) const {
     DWORD_PTR dwResult = 0;
-    return ::SendMessageTimeoutW(Control(nID), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &dwResult) != 0;
+    return ::SendMessageTimeoutW(Control(nID), BM_CLICK, 0, 0, SMTO_NORMAL, ScaledTimeout(10000),
+                                 &dwResult) != 0;
 }
 
 // Posted: a sent click would wait for the handler, which waits for the modal window to close.
@@ -299,5 +301,5 @@ bool AppUnderTest::AnswerAndWait(HWND hDialog, int nButtonID) const {
 // handler that ran the closed window has returned.
 void AppUnderTest::Sync() const {
     DWORD_PTR dwResult = 0;
-    ::SendMessageTimeoutW(m_hSheet, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &dwResult);
+    ::SendMessageTimeoutW(m_hSheet, WM_NULL, 0, 0, SMTO_NORMAL, ScaledTimeout(10000), &dwResult);
 }

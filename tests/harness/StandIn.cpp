@@ -43,7 +43,7 @@ StandIn::StandIn(const std::wstring& strOptions) {
 StandIn::~StandIn() {
     if (m_hProcess) {
         Send("quit");
-        if (::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs) != WAIT_OBJECT_0)
+        if (::WaitForSingleObject(m_hProcess.Get(), ScaledTimeout(kExitWaitMs)) != WAIT_OBJECT_0)
             Kill();
     }
     m_hInput.Reset();
@@ -103,13 +103,14 @@ std::vector<LogLine> StandIn::Messages() const {
 }
 
 bool StandIn::WaitForExit(DWORD& dwExitCode) {
-    return m_hProcess && ::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs) == WAIT_OBJECT_0 &&
+    return m_hProcess &&
+           ::WaitForSingleObject(m_hProcess.Get(), ScaledTimeout(kExitWaitMs)) == WAIT_OBJECT_0 &&
            ::GetExitCodeProcess(m_hProcess.Get(), &dwExitCode);
 }
 
 void StandIn::Kill() {
     ::TerminateProcess(m_hProcess.Get(), 9);
-    ::WaitForSingleObject(m_hProcess.Get(), kExitWaitMs);
+    ::WaitForSingleObject(m_hProcess.Get(), ScaledTimeout(kExitWaitMs));
 }
 
 bool StandIn::ForEachThread(bool bSuspend) {

@@ -3,6 +3,7 @@
 // is reported; with each fault planted, in its calls or in its image, exactly that fault's
 // "handheld:" line, and a failed run.
 #include "harness/Program.h"
+#include "harness/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -109,7 +110,7 @@ ProbeRun RunProbe(const std::wstring& strFault, Patch patch = Patch::None) {
     DWORD cbRead = 0;
     while (::ReadFile(hErrors.Get(), buffer, sizeof buffer, &cbRead, nullptr) && cbRead)
         run.strErrors.append(buffer, cbRead);
-    if (::WaitForSingleObject(hProcess.Get(), 30000) == WAIT_OBJECT_0)
+    if (::WaitForSingleObject(hProcess.Get(), ScaledTimeout(30000)) == WAIT_OBJECT_0)
         ::GetExitCodeProcess(hProcess.Get(), &run.dwExitCode);
     return run;
 }
