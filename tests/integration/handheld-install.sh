@@ -42,10 +42,12 @@ registry() {
         -e '/^"DriverDateData"=/d'
 }
 
-# Every file of the prefix but its registry, with its size and time of writing, and every folder;
-# not the devices, which Wine makes anew as its server starts.
+# Every file of the prefix but its registry, with its size and time of writing, and every folder:
+# the handheld's and any a climbing path would reach; not Wine's own, which Wine may rewrite as it
+# starts (its system folder, the devices).
 prefix_files() {
     find "$WINEPREFIX" -mindepth 1 ! -name '*.reg' ! -path "$WINEPREFIX/dosdevices*" \
+        ! -path "$WINEPREFIX/drive_c/windows/*" \
         \( -type d -printf '%P/\n' -o -printf '%P %s %T@\n' \) | sort
 }
 
