@@ -170,7 +170,7 @@ void AppUnderTest::Kill() {
 }
 
 bool AppUnderTest::WaitForSheet() {
-    return WaitUntil(
+    const bool bShown = WaitUntil(
         [this] {
             // The sheet is known by its caption; its first page by a band slider.
             const HWND hSheet = FindProcessWindow(m_dwProcessId, kSheetCaption, nullptr, true);
@@ -180,6 +180,11 @@ bool AppUnderTest::WaitForSheet() {
             return Control(kBand0) != nullptr;
         },
         20000);
+    // The slider is made before the page's initialisation sets the controls from the stored
+    // settings: read at once, a slow machine showed the mode list without its selection.
+    if (bShown)
+        Sync();
+    return bShown;
 }
 
 HWND AppUnderTest::Control(int nID) const {
