@@ -239,7 +239,10 @@ protected:
 TEST_F(ServerRestartTest, DISABLED_BeforeTheServerEnds) {
     Start();
     App().ChooseMode(kModeList, 5);
-    ASSERT_TRUE(WaitForMessage(kBandMsg, 12)) << "the sliders have repainted";
+    // Every band, not the first alone: the next start shows the mode only if all five match it.
+    const DWORD mode5[] = {12, 9, 2, 9, 12};
+    for (int nBand = 0; nBand < 5; ++nBand)
+        ASSERT_TRUE(WaitForStored(kBandValues[nBand], mode5[nBand])) << "band " << nBand;
     App().Click(kEnableEQ);
     App().SelectTab(1);
     ASSERT_TRUE(App().WaitForControl(kLevel));
