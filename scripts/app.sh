@@ -28,12 +28,12 @@ app_use_desktop() { app_loader=""; }
 # app_start DESKTOP_PROGRAM: starts the application; its standard error shows here as it comes.
 app_start() {
     if [ -z "$app_loader" ]; then
-        wine "$1" 4>&- &
+        "$WINELOADER" "$1" 4>&- &
         app=$!
         return
     fi
     : >"$app_errors"
-    wine "$app_loader" "$app_program" 4>&- 2>"$app_errors" &
+    "$wine32_loader" "$app_loader" "$app_program" 4>&- 2>"$app_errors" &
     app=$!
     tail -n +1 -s 0.2 -f --pid="$app" "$app_errors" >&2 4>&- &
     app_errors_tail=$!

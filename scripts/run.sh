@@ -69,7 +69,7 @@ screenshot_and_close() {
     local status=0 kept=0
     mkdir -p "$(dirname "$screenshot")"
     wine "$bin/muntara-shot.exe" --caption "Muntara Audio" --sheet --out "$screenshot" \
-        --close 4>&- || status=$?
+        --close --timeout $((20 * ${MUNTARA_WAIT_SCALE:-1})) 4>&- || status=$?
     [ "$status" -eq 0 ] || app_stop # not closed by the tool: it would be waited for forever
     app_wait || kept=$?
     if [ "$status" -ne 0 ]; then

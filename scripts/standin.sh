@@ -16,10 +16,10 @@ standin_start() {
     standin_dir=$(mktemp -d)
     mkfifo "$standin_dir/commands"
     : >"$log"
-    wine "$bin/wav1-standin.exe" "$@" <"$standin_dir/commands" >"$log" 2>&1 &
+    "$WINELOADER" "$bin/wav1-standin.exe" "$@" <"$standin_dir/commands" >"$log" 2>&1 &
     standin_pid=$!
     exec 4>"$standin_dir/commands"
-    for _ in $(seq 200); do # 20 s
+    for _ in $(seq $((200 * ${MUNTARA_WAIT_SCALE:-1}))); do # 20 s, longer on a slow machine
         grep -q '^# serving' "$log" && return 0
         kill -0 "$standin_pid" 2>/dev/null || break
         sleep 0.1
