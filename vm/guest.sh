@@ -18,9 +18,8 @@ shut_down() {
     poweroff -f
 }
 
+# /tmp and /run are the initramfs's (vm/init).
 mount_memory_filesystems() {
-    mount -t tmpfs -o mode=1777 tmp /tmp
-    mount -t tmpfs -o mode=755 run /run
     mkdir -p /dev/shm
     mount -t tmpfs -o mode=1777 shm /dev/shm
     mkdir -p /dev/pts
