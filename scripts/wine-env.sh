@@ -24,9 +24,9 @@ wine() { "$WINELOADER" "$@"; }
 wineboot() { "$WINELOADER" wineboot.exe "$@"; }
 winepath() { "$WINELOADER" winepath.exe "$@"; }
 export -f wine wineboot winepath
-# A program started in the background is started by the loader itself, so that its PID is the
-# program's and not that of a shell around it. A 32-bit one (the handheld's) through this one:
-# through the 64-bit loader it would run in a child of start.exe that a kill misses.
+# A program started in the background is started by a loader itself, so that its PID is the
+# program's and not that of a shell around it; a 32-bit one (the handheld's) by the 32-bit loader,
+# since the 64-bit one would run it in a child of start.exe, which a kill misses.
 wine32_loader=/usr/lib/wine/wine
 
 xvfb_pid=""

@@ -181,7 +181,7 @@ bool AppUnderTest::WaitForSheet() {
         },
         20000);
     // The slider is made before the page's initialisation sets the controls from the stored
-    // settings: read at once, a slow machine showed the mode list without its selection.
+    // settings: a case reading them at once could see them unset.
     if (bShown)
         Sync();
     return bShown;
